@@ -1,0 +1,18 @@
+#include "sdk/platform/gdi.hpp"
+
+#include "sdk/platform/call_log.hpp"
+
+namespace sdk {
+GdiObject::~GdiObject() = default;
+}  // namespace sdk
+
+extern "C" {
+
+BOOL DeleteObject(HGDIOBJ object) {
+    if (sdk::hostCall("DeleteObject")) return FALSE;
+    if (object == nullptr) return FALSE;
+    delete object;
+    return TRUE;
+}
+
+}  // extern "C"
