@@ -1,0 +1,107 @@
+#include "plugin/image/imager.hpp"
+
+#include <algorithm>
+#include <atomic>
+
+#include "plugin/image/parallel_runner.hpp"
+
+namespace pattix {
+namespace {
+
+struct Window {
+    std::int32_t x0, y0, x1, y1;
+};
+
+// A window clamped to the coordinates a texture covers; an end is clamped as the last row or
+// column it includes, so a window outside the texture collapses onto its edge.
+Window clipToTexture(Window w, const KtTexIndexer& texture) noexcept {
+    const std::int32_t xs = texture.xAxis.start;
+    const std::int32_t ys = texture.yAxis.start;
+    const std::int32_t xl = xs + texture.xAxis.size - 1;
+    const std::int32_t yl = ys + texture.yAxis.size - 1;
+    return {std::clamp(w.x0, xs, xl), std::clamp(w.y0, ys, yl), std::clamp(w.x1 - 1, xs, xl) + 1,
+            std::clamp(w.y1 - 1, ys, yl) + 1};
+}
+
+}  // namespace
+
+bool KtInteruptable::stopRequested() const noexcept {
+    if (interrupt == nullptr)
+        return false;
+    std::atomic_ref<std::int32_t> aborted(interrupt->aborted);
+    if (aborted.load(std::memory_order_acquire) != 0)
+        return true;
+    if (interrupt->callback == nullptr)
+        return false;
+    const int answer = interrupt->callback(
+        interrupt->userData, reinterpret_cast<char*>(interrupt) + sizeof(KtInterruptRecord));
+    if (answer == 0)
+        return false;
+    aborted.store(answer, std::memory_order_release);
+    return true;
+}
+
+void Imager::setWindow(std::int32_t x0, std::int32_t y0, std::int32_t x1,
+                       std::int32_t y1) noexcept {
+    windowX0 = x0;
+    windowY0 = y0;
+    windowX1 = x1 + 1;
+    windowY1 = y1 + 1;
+    imagerFlags |= kImagerClipWindow | kImagerWindowSet;
+}
+
+void Imager::normaliseWindow(const KtTexIndexer& texture) noexcept {
+    Window w{texture.xAxis.start, texture.yAxis.start, texture.xAxis.start + texture.xAxis.size,
+             texture.yAxis.start + texture.yAxis.size};
+    if (imagerFlags & kImagerWindowSet)
+        w = clipToTexture({windowX0, windowY0, windowX1, windowY1}, texture);
+    windowX0 = w.x0;
+    windowY0 = w.y0;
+    windowX1 = w.x1;
+    windowY1 = w.y1;
+    const bool wholeTexture = w.x0 == 0 && w.y0 == 0 && w.x1 == targetWidth && w.y1 == targetHeight;
+    if (wholeTexture) {
+        imagerFlags &= static_cast<std::uint8_t>(~kImagerWindowSet);
+    } else {
+        imagerFlags |= kImagerWindowSet;
+    }
+}
+
+KtRowBand Imager::threadRows() const noexcept {
+    const bool threaded = (imagerFlags & kImagerNoThreads) == 0;
+    const std::int32_t index = threaded ? threadIndex() : 0;
+    const std::int32_t count = threaded ? threadCount() : 1;
+    const bool windowed = (imagerFlags & kImagerWindowSet) != 0;
+
+    // Part 3.2 clips the window again here and clears the clip flag; every thread of a run would
+    // then write the same fields at once. Clipping a copy gives the same rows without that race.
+    Window w{windowX0, windowY0, windowX1, windowY1};
+    if (windowed && (imagerFlags & kImagerClipWindow) && target != nullptr)
+        w = clipToTexture(w, *target);
+
+    const std::int32_t rows = windowed ? w.y1 - w.y0 : targetHeight;
+    KtRowBand band{0, 0, fieldMode == 1 || fieldMode == 2 ? 2 : 1};
+    if (rows <= 0)
+        return band;
+    const std::int32_t chunk = (count + rows - 1) / count;
+    band.first = std::min(index * chunk, rows);
+    band.last = index == count - 1 ? rows : std::min(band.first + chunk, rows);
+    if (windowed) {
+        band.first += w.y0;
+        band.last += w.y0;
+    }
+    // Parity is that of the absolute row number; `& 1` is right for negative rows too.
+    if (fieldMode == 1 && (band.first & 1) != 0)
+        ++band.first;
+    if (fieldMode == 2 && (band.first & 1) == 0)
+        ++band.first;
+    return band;
+}
+
+KtColumnSpan Imager::columns() const noexcept {
+    if (imagerFlags & kImagerWindowSet)
+        return {windowX0, windowX1};
+    return {0, targetWidth};
+}
+
+}  // namespace pattix
