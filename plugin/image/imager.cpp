@@ -104,4 +104,11 @@ KtColumnSpan Imager::columns() const noexcept {
     return {0, targetWidth};
 }
 
+std::size_t Imager::windowPixels() const noexcept {
+    const bool windowed = (imagerFlags & kImagerWindowSet) != 0;
+    const std::int64_t columns = windowed ? windowX1 - windowX0 : targetWidth;
+    const std::int64_t rows = windowed ? windowY1 - windowY0 : targetHeight;
+    return columns > 0 && rows > 0 ? static_cast<std::size_t>(columns * rows) : 0;
+}
+
 }  // namespace pattix

@@ -2,6 +2,7 @@
 // shared by every generator: the processing window, the field mode and the row band of a thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "plugin/image/texture.hpp"
@@ -74,6 +75,8 @@ class Imager : public KtInteruptable {
     // The rows of the calling thread's band, parity and step included.
     KtRowBand threadRows() const noexcept;
     KtColumnSpan columns() const noexcept;
+    // Pixels of the window (the whole texture without one), over all threads.
+    std::size_t windowPixels() const noexcept;
 
   protected:
     // Clamps the window to the texture's coordinates (or takes the whole texture without one)

@@ -105,29 +105,36 @@ void runParallel(ParallelJob job, int argumentCount, void* argument0, void* argu
     }
 
     // A started thread may run before its id is stored; it waits at this gate until the whole
-    // table is filled, then looks itself up.
-    std::mutex gate;
-    {
-        std::lock_guard<std::mutex> gateClosed(gate);
-        for (int band = 1; band < count; ++band) {
-            try {
-                threads[band - 1] = std::thread([&record, &gate] {
-                    { std::lock_guard<std::mutex> pass(gate); }
-                    t_inRun = true;
-                    record.run();
-                    t_inRun = false;
-                });
-                ids[band] = threads[band - 1].get_id();
-                started[band] = true;
-            } catch (...) {
-                // No thread for this band (the id stays "no thread"): the caller works it below.
-            }
+    // table is filled, then looks itself up. The wait is a few hundred nanoseconds, so the
+    // thread spins (yielding) rather than sleeping: waking a sleeping thread costs tens of
+    // microseconds here, a good part of a frame.
+    std::atomic<bool> gateOpen{false};
+    // Started threads that have finished their band; the caller waits for them the same way
+    // before joining, so that the join finds them already leaving.
+    std::atomic<int> finished{0};
+    int startedCount = 0;
+    for (int band = 1; band < count; ++band) {
+        try {
+            threads[band - 1] = std::thread([&record, &gateOpen, &finished] {
+                while (!gateOpen.load(std::memory_order_acquire))
+                    std::this_thread::yield();
+                t_inRun = true;
+                record.run();
+                t_inRun = false;
+                finished.fetch_add(1, std::memory_order_release);
+            });
+            ++startedCount;
+            ids[band] = threads[band - 1].get_id();
+            started[band] = true;
+        } catch (...) {
+            // No thread for this band (the id stays "no thread"): the caller works it below.
         }
-        ids[0] = std::this_thread::get_id();
-        started[0] = true;
-        g_threadIds = ids.get();
-        g_threadIdCount = count;
     }
+    ids[0] = std::this_thread::get_id();
+    started[0] = true;
+    g_threadIds = ids.get();
+    g_threadIdCount = count;
+    gateOpen.store(true, std::memory_order_release);
 
     t_inRun = true;
     record.run();
