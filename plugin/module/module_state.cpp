@@ -5,7 +5,9 @@
 namespace pattix {
 namespace {
 
-std::atomic<HINSTANCE> g_instance{nullptr};
+// Written once by DllMain at process attach, before the host can start any other thread
+// that reads it.
+HINSTANCE g_instance = nullptr;
 
 ControlMessages registerControlMessages() {
     return {RegisterWindowMessageW(L"DSCTLNOTIFY"), RegisterWindowMessageW(L"DSCTLNOTIFYCOMP"),
@@ -18,8 +20,9 @@ const ControlMessages g_controlMessages = registerControlMessages();
 
 }  // namespace
 
-HINSTANCE moduleInstance() { return g_instance.load(); }
-void setModuleInstance(HINSTANCE instance) { g_instance.store(instance); }
+HINSTANCE moduleInstance() { return g_instance; }
+void setModuleInstance(HINSTANCE instance) { g_instance = instance; }
+const HINSTANCE* moduleInstanceHandle() { return &g_instance; }
 
 std::atomic<LONG>& moduleCount() {
     static std::atomic<LONG> count{0};

@@ -11,6 +11,8 @@ namespace pattix {
 // Recorded by DllMain at process attach; used to load strings and bitmaps and to register.
 HINSTANCE moduleInstance();
 void setModuleInstance(HINSTANCE instance);
+// Where the handle is kept, for host records that load texts later (parameter definitions).
+const HINSTANCE* moduleInstanceHandle();
 
 // Live factories, live objects and outstanding server locks.
 std::atomic<LONG>& moduleCount();

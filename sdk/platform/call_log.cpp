@@ -10,6 +10,7 @@ namespace {
 struct Failure {
     HRESULT result;
     int remaining;  // < 0: forever
+    int skip;       // calls still let through first
 };
 
 struct CallLog {
@@ -34,6 +35,10 @@ std::optional<HRESULT> hostCall(std::string_view name) {
     if (l.names.size() < kMaxLoggedCalls) l.names.emplace_back(name);
     const auto it = l.failures.find(name);
     if (it == l.failures.end()) return std::nullopt;
+    if (it->second.skip > 0) {
+        --it->second.skip;
+        return std::nullopt;
+    }
     const HRESULT result = it->second.result;
     if (it->second.remaining > 0 && --it->second.remaining == 0) l.failures.erase(it);
     return result;
@@ -57,11 +62,11 @@ void clearCalls() {
     l.names.clear();
 }
 
-void failCall(std::string_view name, HRESULT result, int times) {
+void failCall(std::string_view name, HRESULT result, int times, int skip) {
     CallLog& l = log();
     std::lock_guard lock(l.mutex);
     if (times == 0) return;
-    l.failures.insert_or_assign(std::string(name), Failure{result, times});
+    l.failures.insert_or_assign(std::string(name), Failure{result, times, skip});
 }
 
 void clearFailures() {

@@ -19,8 +19,9 @@ SDK_API std::vector<std::string> calls();
 SDK_API std::size_t countCalls(std::string_view name);
 SDK_API void clearCalls();
 
-// The next `times` calls of `name` fail with `result` (times < 0: every call until cleared).
-SDK_API void failCall(std::string_view name, HRESULT result, int times = 1);
+// After letting `skip` calls of `name` through, the next `times` calls fail with `result`
+// (times < 0: every call until cleared).
+SDK_API void failCall(std::string_view name, HRESULT result, int times = 1, int skip = 0);
 SDK_API void clearFailures();
 
 // Clears the log and every pending failure.

@@ -23,6 +23,14 @@ TEST_F(CallLogTest, InjectedFailuresRunOutAfterTheirCount) {
     EXPECT_EQ(sdk::calls().size(), 4u);
 }
 
+TEST_F(CallLogTest, SkippedCallsGoThroughBeforeTheFailure) {
+    sdk::failCall("Probe", E_FAIL, 1, 2);
+    EXPECT_EQ(sdk::hostCall("Probe"), std::nullopt);
+    EXPECT_EQ(sdk::hostCall("Probe"), std::nullopt);
+    EXPECT_EQ(sdk::hostCall("Probe"), E_FAIL);
+    EXPECT_EQ(sdk::hostCall("Probe"), std::nullopt);
+}
+
 TEST_F(CallLogTest, PermanentFailureLastsUntilCleared) {
     sdk::failCall("Probe", E_FAIL, -1);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(sdk::hostCall("Probe"), E_FAIL);

@@ -1,0 +1,270 @@
+// The render of a frame through the host's Execute, in both host pixel formats.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "tests/support/effect_host.hpp"
+
+namespace pattix {
+namespace {
+
+using namespace testing;
+using Pixel = std::array<int, 4>;
+
+constexpr int kWidth = 720;
+constexpr int kHeight = 576;
+
+class Render : public ::testing::Test {
+protected:
+    void SetUp() override {
+        registeredModule();
+        sdk::resetCallLog();
+        sdk::host::setProjectFrame(kWidth, kHeight);
+        effect = createEffect();
+        ASSERT_TRUE(effect);
+        ASSERT_EQ(describe(effect), S_OK);
+    }
+    void TearDown() override { sdk::resetCallLog(); }
+
+    // Buffer row holding picture row `r` counted from the bottom, in either format.
+    static int bufferRow(const ImageRef& image, int r) {
+        return image->format() == MFIF_RGBA_RAW_32 ? r : image->height() - 1 - r;
+    }
+
+    EffectRef effect;
+};
+
+TEST_F(Render, SmpteBarsInBothFormatsAreMirroredInMemory) {
+    ASSERT_EQ(setInt(effect, PARAM_PATTERN, kPatternSmpteBars), S_OK);
+    ImageRef bytes(kWidth, kHeight, MFIF_RGBA_RAW_32);
+    ImageRef fixed(kWidth, kHeight, MFIF_RGBA_S2_14);
+    for (ImageRef* image : {&bytes, &fixed}) {
+        RenderSetup setup(image->image);
+        ASSERT_EQ(render(effect, setup), S_OK);
+    }
+    // The bottom of the picture (first row of the 8-bit buffer, last of the 16-bit one) is
+    // the -I / white / +Q strip; the top shows the 75% bars.
+    EXPECT_EQ(bytes.pixel(0, 45), (Pixel{0, 18, 15, 255}));
+    EXPECT_EQ(fixed.pixel(kHeight - 1, 45), (Pixel{0, 1163, 966, 16384}));
+    EXPECT_EQ(bytes.pixel(0, 135), (Pixel{255, 255, 255, 255}));
+    EXPECT_EQ(fixed.pixel(kHeight - 1, 135), (Pixel{16384, 16384, 16384, 16384}));
+    EXPECT_EQ(bytes.pixel(kHeight - 1, 45), (Pixel{191, 191, 191, 255}));
+    EXPECT_EQ(fixed.pixel(0, 45), (Pixel{12288, 12288, 12288, 16384}));
+    EXPECT_EQ(bytes.pixel(kHeight - 1, 675), (Pixel{0, 0, 0, 255}));
+    // Reverse strip starts at picture row 145 and ends at 189.
+    EXPECT_EQ(bytes.pixel(144, 45), (Pixel{0, 18, 15, 255}));
+    EXPECT_EQ(bytes.pixel(145, 45), (Pixel{0, 0, 191, 255}));
+    EXPECT_EQ(fixed.pixel(bufferRow(fixed, 189), 45), (Pixel{0, 0, 12288, 16384}));
+    EXPECT_EQ(fixed.pixel(bufferRow(fixed, 190), 45), (Pixel{12288, 12288, 12288, 16384}));
+}
+
+TEST_F(Render, UnknownPatternValues) {
+    ImageRef image(16, 4, MFIF_RGBA_RAW_32);
+    RenderSetup setup(image.image);
+    ASSERT_EQ(setInt(effect, PARAM_PATTERN, -1), S_OK);
+    ASSERT_EQ(render(effect, setup), S_OK);
+    for (int r = 0; r < 4; ++r) EXPECT_TRUE(image.rowIsZero(r)) << "no bar pattern: nothing drawn";
+
+    // Above the last ramp: a ramp of no known kind, black with full alpha.
+    ASSERT_EQ(setInt(effect, PARAM_PATTERN, 42), S_OK);
+    ASSERT_EQ(render(effect, setup), S_OK);
+    EXPECT_EQ(image.pixel(2, 7), (Pixel{0, 0, 0, 255}));
+}
+
+TEST_F(Render, RampPatternsFollowTheDirection) {
+    ASSERT_EQ(setInt(effect, PARAM_PATTERN, kPatternRgbRamp), S_OK);
+    ASSERT_EQ(setInt(effect, PARAM_RAMP_DIRECTION, kDirectionVertical), S_OK);
+    ImageRef image(kWidth, kHeight, MFIF_RGBA_RAW_32);
+    RenderSetup setup(image.image);
+    ASSERT_EQ(render(effect, setup), S_OK);
+    // Vertical RGB ramp: red, green, blue columns ramping up from the bottom row.
+    EXPECT_EQ(image.pixel(0, 100), (Pixel{0, 0, 0, 255}));
+    EXPECT_EQ(image.pixel(kHeight - 1, 100), (Pixel{255 * 575 / 576 + 1, 0, 0, 255}));
+    EXPECT_EQ(image.pixel(kHeight - 1, 300)[1], image.pixel(kHeight - 1, 100)[0]);
+    EXPECT_EQ(image.pixel(kHeight - 1, 600)[2], image.pixel(kHeight - 1, 100)[0]);
+}
+
+TEST_F(Render, HideOverlayNeverChangesAPixel) {
+    ImageRef shown(64, 32, MFIF_RGBA_S2_14);
+    ImageRef hidden(64, 32, MFIF_RGBA_S2_14);
+    RenderSetup first(shown.image);
+    ASSERT_EQ(render(effect, first), S_OK);
+    VARIANT hide;
+    VariantInit(&hide);
+    hide.vt = VT_BOOL;
+    hide.boolVal = VARIANT_TRUE;
+    ASSERT_EQ(effect.host().SetPlainProperty(PARAM_HIDE_OVERLAY, hide), S_OK);
+    RenderSetup second(hidden.image);
+    ASSERT_EQ(render(effect, second), S_OK);
+    EXPECT_EQ(std::memcmp(shown->data(), hidden->data(), shown->sizeBytes()), 0);
+}
+
+// An image in a format the effect does not draw.
+struct ForeignImage final : IDSImage {
+    std::array<std::uint32_t, 16> pixels{};
+    HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    HRESULT CheckAccess() override { return S_OK; }
+    HRESULT GetSize(int* w, int* h) override { return *w = 4, *h = 4, S_OK; }
+    HRESULT GetBuffer(void** b) override { return *b = pixels.data(), S_OK; }
+    HRESULT GetPixelFormat(GUID* f) override { return *f = sdk::guid("4D464946-0003-4A8B-9C3E-000000000000"), S_OK; }
+    HRESULT GetWorldSize(double* w, double* h) override { return *w = 4, *h = 4, S_OK; }
+    HRESULT GetWorldOrigin(double* x, double* y) override { return *x = 0, *y = 0, S_OK; }
+};
+
+TEST_F(Render, HostRefusalsAndForeignFormats) {
+    ForeignImage foreign;
+    RenderSetup setup(&foreign);
+    ASSERT_EQ(render(effect, setup), S_OK);
+    for (std::uint32_t p : foreign.pixels) EXPECT_EQ(p, 0u);
+
+    ImageRef image(8, 8, MFIF_RGBA_RAW_32);
+    RenderSetup real(image.image);
+    sdk::failCall("CDSImageEffect::PrepareData", E_ACCESSDENIED);
+    EXPECT_EQ(render(effect, real), E_ACCESSDENIED);
+    sdk::failCall("IDSImage::CheckAccess", E_ACCESSDENIED);
+    EXPECT_EQ(render(effect, real), E_ACCESSDENIED);
+    EXPECT_TRUE(image.rowIsZero(3));
+    RenderSetup none(nullptr);
+    EXPECT_EQ(render(effect, none), E_POINTER);
+}
+
+TEST_F(Render, RegionOfInterestWritesExactlyItsColumnsPastTheOffset) {
+    ImageRef image(64, 8, MFIF_RGBA_RAW_32);
+    image->setWorldGeometry(3, 0, 64, 8);  // a pixel offset of (3, 0)
+    RenderSetup setup(image.image);
+    setup.data.region = {5, 0, 10, 8};
+    setup.data.regionSet = true;
+    ASSERT_EQ(render(effect, setup), S_OK);
+    for (int x = 0; x < 64; ++x) {
+        const bool inside = x >= 8 && x <= 17;
+        EXPECT_EQ(image.at(4, x, 3) != 0, inside) << "column " << x;
+    }
+
+    // A region reaching past the image is clamped to it.
+    ImageRef wide(32, 8, MFIF_RGBA_S2_14);
+    RenderSetup clamped(wide.image);
+    clamped.data.region = {20, -4, 100, 100};
+    clamped.data.regionSet = true;
+    ASSERT_EQ(render(effect, clamped), S_OK);
+    EXPECT_EQ(wide.at(0, 19, 3), 0);
+    EXPECT_EQ(wide.at(0, 20, 3), 16384);
+    EXPECT_EQ(wide.at(7, 31, 3), 16384);
+}
+
+TEST_F(Render, FieldsWriteOnlyTheirRows) {
+    for (const GUID* format : {&MFIF_RGBA_RAW_32, &MFIF_RGBA_S2_14}) {
+        for (int field : {DS_FIELD_FIRST, DS_FIELD_SECOND}) {
+            ImageRef image(32, 10, *format);
+            RenderSetup setup(image.image);
+            setup.data.field = field;
+            ASSERT_EQ(render(effect, setup), S_OK);
+            for (int r = 0; r < 10; ++r) {
+                const bool written = (r % 2 == 0) == (field == DS_FIELD_FIRST);
+                EXPECT_EQ(!image.rowIsZero(bufferRow(image, r)), written) << "picture row " << r;
+            }
+        }
+    }
+}
+
+TEST_F(Render, StopThroughTheExecutionContext) {
+    ImageRef image(32, 16, MFIF_RGBA_RAW_32);
+    RenderSetup setup(image.image);
+    setup.context.requestStop();
+    ASSERT_EQ(render(effect, setup), S_OK);
+    const KtInterruptBlock& interrupt = effect.object().m_Interrupt;
+    EXPECT_NE(interrupt.record.aborted, 0);
+    EXPECT_EQ(interrupt.stopCode, kStopCodeInterrupted);
+    for (int r = 0; r < 16; ++r) EXPECT_TRUE(image.rowIsZero(r));
+
+    setup.context.reset();
+    ASSERT_EQ(render(effect, setup), S_OK);
+    EXPECT_EQ(effect.object().m_Interrupt.record.aborted, 0);
+    EXPECT_EQ(effect.object().m_Interrupt.stopCode, 0);
+    EXPECT_FALSE(image.rowIsZero(15));
+}
+
+TEST_F(Render, UnreadableProjectValuesZeroTheGeometryButDrawThePattern) {
+    ImageRef image(kWidth, 8, MFIF_RGBA_RAW_32);
+    RenderSetup setup(image.image);
+    sdk::failCall("DSContentGetProperty", E_FAIL, -1);
+    ASSERT_EQ(render(effect, setup), S_OK);
+    sdk::clearFailures();
+    const KtRenderGeometry geometry = effect.object().renderGeometry();
+    EXPECT_EQ(geometry.outputFrame, KtFrameRect{});
+    EXPECT_EQ(geometry.sourceRect, KtFrameRect{});
+    EXPECT_EQ(image.pixel(4, 45), (Pixel{255, 255, 255, 255}));
+    EXPECT_EQ(image.pixel(4, 719), (Pixel{0, 0, 0, 255}));
+}
+
+TEST_F(Render, ACopyWritesItsGeometryBackIntoItsSource) {
+    ASSERT_EQ(effect.object().pushOverlay(effect.get()), S_OK);
+    IDSImageEffect* raw = nullptr;
+    ASSERT_EQ(effect->Clone(IID_IDSImageEffect, reinterpret_cast<void**>(&raw)), S_OK);
+    EffectRef copy(raw);
+
+    sdk::host::setProjectFrame(kWidth, kHeight, kWidth, kHeight / 2.0);  // factor 2
+    ImageRef image(kWidth, kHeight, MFIF_RGBA_RAW_32);
+    image->setWorldGeometry(1, 2, 360, 288);
+    RenderSetup setup(image.image);
+    effect.object().overlayTool()->m_SrcRect = {1, 1, 1, 1};
+    sdk::clearCalls();
+    ASSERT_EQ(render(copy, setup), S_OK);
+    const KtRenderGeometry geometry = effect.object().renderGeometry();
+    EXPECT_EQ(geometry.outputFrame, (KtFrameRect{720, 576, 2, 4}));
+    EXPECT_EQ(geometry.sourceRect, KtFrameRect{}) << "no input image: no source rectangle";
+    EXPECT_EQ(effect.object().overlayTool()->m_SrcRect.w, 0.0f);
+    EXPECT_EQ(sdk::countCalls("CDSInteractiveTool::InvalidateLayer"), 1u);
+    effect.object().popOverlay();
+}
+
+TEST_F(Render, PresetFromOneEffectRendersTheSamePictureInAnother) {
+    ASSERT_EQ(setInt(effect, PARAM_PATTERN, kPatternRgbCrossedRamp), S_OK);
+    ASSERT_EQ(setInt(effect, PARAM_RAMP_DIRECTION, kDirectionVertical), S_OK);
+    EffectRef other = createEffect();
+    ASSERT_EQ(other.host().LoadPreset(effect.host().SavePreset(), nullptr), S_OK);
+
+    ImageRef first(97, 61, MFIF_RGBA_S2_14);
+    ImageRef second(97, 61, MFIF_RGBA_S2_14);
+    RenderSetup a(first.image), b(second.image);
+    ASSERT_EQ(render(effect, a), S_OK);
+    ASSERT_EQ(render(other, b), S_OK);
+    EXPECT_EQ(std::memcmp(first->data(), second->data(), first->sizeBytes()), 0);
+    EXPECT_FALSE(first.rowIsZero(30));
+}
+
+TEST_F(Render, CopiesRenderingWhileTheSourceGeometryIsRead) {
+    ASSERT_EQ(effect.object().pushOverlay(effect.get()), S_OK);
+    std::atomic<bool> done{false};
+    std::thread viewer([&] {
+        while (!done) {
+            const KtRenderGeometry geometry = effect.object().renderGeometry();
+            EXPECT_GE(geometry.outputFrame.w, 0.0f);
+            static_cast<KtDsEffect&>(effect.object()).refreshOverlay();  // through the vtable
+        }
+    });
+    std::vector<std::thread> renderers;
+    for (int t = 0; t < 2; ++t) {
+        renderers.emplace_back([&] {
+            IDSImageEffect* raw = nullptr;
+            ASSERT_EQ(effect->Clone(IID_IDSImageEffect, reinterpret_cast<void**>(&raw)), S_OK);
+            EffectRef copy(raw);
+            ImageRef image(64, 32, MFIF_RGBA_RAW_32);
+            RenderSetup setup(image.image);
+            for (int frame = 0; frame < 20; ++frame) {
+                image->setWorldGeometry(frame, 0, 64, 32);
+                ASSERT_EQ(render(copy, setup), S_OK);
+            }
+        });
+    }
+    for (auto& t : renderers) t.join();
+    done = true;
+    viewer.join();
+    effect.object().popOverlay();
+}
+
+}  // namespace
+}  // namespace pattix
