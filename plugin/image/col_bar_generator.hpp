@@ -78,7 +78,9 @@ class KtColBarGenerator : public Generator<KtTexture<Pixel, WorkColour>> {
 
         const KtRunWriter writer(this->windowPixels() * sizeof(Pixel));
         const std::int32_t spanWidth = span.x1 - span.x0;
-        for (std::int32_t y = band.first; y < band.last; y += band.step) {
+        const KtRowWalk walk(band, texture->rowBytes);
+        for (std::int32_t visited = 0, y = walk.start; visited < walk.count;
+             ++visited, y += walk.step) {
             if (this->stopRequested())
                 return;
             Pixel* const row = texture->pixelAt(span.x0, y);

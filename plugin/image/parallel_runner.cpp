@@ -109,21 +109,15 @@ void runParallel(ParallelJob job, int argumentCount, void* argument0, void* argu
     // thread spins (yielding) rather than sleeping: waking a sleeping thread costs tens of
     // microseconds here, a good part of a frame.
     std::atomic<bool> gateOpen{false};
-    // Started threads that have finished their band; the caller waits for them the same way
-    // before joining, so that the join finds them already leaving.
-    std::atomic<int> finished{0};
-    int startedCount = 0;
     for (int band = 1; band < count; ++band) {
         try {
-            threads[band - 1] = std::thread([&record, &gateOpen, &finished] {
+            threads[band - 1] = std::thread([&record, &gateOpen] {
                 while (!gateOpen.load(std::memory_order_acquire))
                     std::this_thread::yield();
                 t_inRun = true;
                 record.run();
                 t_inRun = false;
-                finished.fetch_add(1, std::memory_order_release);
             });
-            ++startedCount;
             ids[band] = threads[band - 1].get_id();
             started[band] = true;
         } catch (...) {

@@ -149,8 +149,8 @@ class KtRampGenerator : public Generator<KtTexture<Pixel, WorkColour>> {
     }
 
     // "Horizontal": every row of a band segment is the same, so the thread walks its rows in
-    // order (memory order, Part 3.2), builds a row where the band look changes and copies it to
-    // the segment's other rows.
+    // memory order (Part 3.2; the mend of Part 3.4's column walk), builds a row where the
+    // band look changes and copies it to the segment's other rows.
     void generateHorizontal(const Texture& texture, const KtRowBand& band, const KtColumnSpan& span,
                             const Frame& frame, const KtRunWriter& writer) const noexcept {
         const bool reverseBands = (rampFlags & kRampReverse) != 0;
@@ -159,7 +159,9 @@ class KtRampGenerator : public Generator<KtTexture<Pixel, WorkColour>> {
         // way out of the core is slower to read back.
         const Pixel* segmentRow = nullptr;
         BandLook segmentLook;
-        for (std::int32_t y = band.first; y < band.last; y += band.step) {
+        const KtRowWalk walk(band, texture.rowBytes);
+        for (std::int32_t visited = 0, y = walk.start; visited < walk.count;
+             ++visited, y += walk.step) {
             if (this->stopRequested())
                 return;
             Pixel* const row = texture.pixelAt(span.x0, y);
@@ -256,7 +258,9 @@ class KtRampGenerator : public Generator<KtTexture<Pixel, WorkColour>> {
 
         const bool fromOtherEnd = (rampFlags & kRampReverse) != 0;
         const std::int32_t spanWidth = span.x1 - span.x0;
-        for (std::int32_t y = band.first; y < band.last; y += band.step) {
+        const KtRowWalk walk(band, texture.rowBytes);
+        for (std::int32_t visited = 0, y = walk.start; visited < walk.count;
+             ++visited, y += walk.step) {
             if (this->stopRequested())
                 return;
             Pixel* out = texture.pixelAt(span.x0, y);
@@ -267,10 +271,10 @@ class KtRampGenerator : public Generator<KtTexture<Pixel, WorkColour>> {
                 writer.fill(out, spanWidth, frame.black);
                 continue;
             }
-            for (std::size_t i = 0; i < runCount; ++i) {
-                writer.fill(out, runs[i].length,
-                            rampPixel(runs[i].look, t, frame.height, frame.black));
-                out += runs[i].length;
+            for (std::size_t run = 0; run < runCount; ++run) {
+                writer.fill(out, runs[run].length,
+                            rampPixel(runs[run].look, t, frame.height, frame.black));
+                out += runs[run].length;
             }
         }
     }

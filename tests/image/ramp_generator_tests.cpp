@@ -427,9 +427,11 @@ TYPED_TEST(RampGenerator, AStopIsSeenBeforeTheNextRowInBothDirections) {
         auto generator = this->ramp({kGreyRamp, direction});
         generator->interrupt = &record;
         generator->process(&target->texture);
-        // The pass poll and row 0's poll go on; row 1's poll stops.
-        EXPECT_NE(target->at(19, 0), sentinel) << direction;
-        EXPECT_EQ(target->at(19, 1), sentinel) << direction;
+        // The pass poll and the first row's poll go on; the second row's poll stops. Rows are
+        // walked in memory order: upward from row 9 in the bottom-up 16-bit canvas.
+        const bool bottomUp = Depth<TypeParam>::order == RowOrder::BottomUp;
+        EXPECT_NE(target->at(19, bottomUp ? 9 : 0), sentinel) << direction;
+        EXPECT_EQ(target->at(19, bottomUp ? 8 : 1), sentinel) << direction;
         EXPECT_EQ(record.aborted, 1);
     }
 }
