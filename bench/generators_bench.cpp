@@ -28,7 +28,7 @@ struct FreeDeleter {
 };
 
 // Host-like frame buffer: the 8-bit texture views it from its first row, the 16-bit one from its
-// last row upward (Part 2.2).
+// last row upward, as the effect wraps them.
 template <class Pixel>
 struct Frame {
     std::int32_t width;

@@ -1,4 +1,4 @@
-// The colour-bar generator (Part 3.3): "EBU Bars", "75% Colour Bars", "100% Colour Bars",
+// The colour-bar generator: "EBU Bars", "75% Colour Bars", "100% Colour Bars",
 // "EIA Colour Bars" and "SMPTE Colour Bars", one template for 8-bit and 16-bit pixels.
 #pragma once
 

@@ -1,4 +1,4 @@
-// `Generator<T>` (Part 3.2): a worker that writes a whole picture into one texture, one band of
+// `Generator<T>`: a worker that writes a whole picture into one texture, one band of
 // rows per processor through the parallel runner.
 #pragma once
 

@@ -73,8 +73,8 @@ KtRowBand Imager::threadRows() const noexcept {
     const std::int32_t count = threaded ? threadCount() : 1;
     const bool windowed = (imagerFlags & kImagerWindowSet) != 0;
 
-    // Part 3.2 clips the window again here and clears the clip flag; every thread of a run would
-    // then write the same fields at once. Clipping a copy gives the same rows without that race.
+    // Clipping the shared window here and clearing its flag would have every thread of a run
+    // write the same fields at once; clipping a copy gives the same rows without that race.
     Window w{windowX0, windowY0, windowX1, windowY1};
     if (windowed && (imagerFlags & kImagerClipWindow) && target != nullptr)
         w = clipToTexture(w, *target);

@@ -1,4 +1,4 @@
-// The worker framework (Part 3.2): the interrupt record that workers poll, and the `Imager` state
+// The worker framework: the interrupt record that workers poll, and the `Imager` state
 // shared by every generator: the processing window, the field mode and the row band of a thread.
 #pragma once
 
@@ -49,8 +49,7 @@ struct KtRowBand {
     }
 };
 
-// The rows of a band in the order their memory lies (Part 3.2: each thread walks memory
-// sequentially): upward from `first` for a positive row step in bytes, downward from the band's
+// The rows of a band in the order their memory lies, so each thread walks memory sequentially: upward from `first` for a positive row step in bytes, downward from the band's
 // last row for a negative one, as in the host's 16-bit buffers, which are written ~1.5 times
 // faster in address order than against it.
 struct KtRowWalk {

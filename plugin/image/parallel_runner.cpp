@@ -1,5 +1,4 @@
-// The parallel runner, written with the C++ standard library (design.md) while keeping the
-// algorithm of Part 3.2: processor count read once, one run at a time under a mutex, one thread
+// The parallel runner, written with the C++ standard library: processor count read once, one run at a time under a mutex, one thread
 // per extra processor started for the run, the calling thread working band 0, and each thread
 // finding its band by looking its own id up in the run's id table.
 #include "plugin/image/parallel_runner.hpp"

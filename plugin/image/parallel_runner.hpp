@@ -1,4 +1,4 @@
-// The process-wide parallel runner (Part 3.2): runs one job once on every processor, one thread
+// The process-wide parallel runner: runs one job once on every processor, one thread
 // per extra processor for the length of the run, the calling thread doing band 0. Only one run
 // proceeds at a time in the process.
 #pragma once

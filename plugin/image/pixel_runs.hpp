@@ -1,4 +1,4 @@
-// Runs of equal pixels, the unit in which the generators write (design.md, Performance): a colour
+// Runs of equal pixels, the unit in which the generators write: a colour
 // is made once per bar or band segment and then repeated, never recomputed per pixel.
 #pragma once
 

@@ -1,4 +1,4 @@
-// Pixel and colour value types (Part 3.1). One template family serves the stored 8-bit and 16-bit
+// Pixel and colour value types. One template family serves the stored 8-bit and 16-bit
 // fixed-point pixels and the float working colour: the template arguments name the component type,
 // its range and the stored number that means 1.0, so no kernel is ever copied per pixel type.
 #pragma once
@@ -10,7 +10,7 @@ namespace pattix {
 
 // Range and unit of one component type. `Stored` is 1 for the types that live in pixel memory
 // and 0 for the float working types. The bounds are integers in every type (the float types
-// span 0 to 1), which lets `KtRGBABase<float,0,1,1,0>` be spelt as the design writes it.
+// span 0 to 1), which lets `KtRGBABase<float,0,1,1,0>` be spelt as the framework writes it.
 template <class T, int Min, int Max, int Unit, int Stored>
 struct KtComponentTraits {
     using Component = T;

@@ -1,4 +1,4 @@
-// The ramp generator (Part 3.4): "RGB Ramp", "Grey Ramp", "RGB Crossed Ramp" and
+// The ramp generator: "RGB Ramp", "Grey Ramp", "RGB Crossed Ramp" and
 // "Grey Crossed Ramp", "Horizontal" or "Vertical", one template for 8-bit and 16-bit pixels.
 #pragma once
 
@@ -149,7 +149,7 @@ class KtRampGenerator : public Generator<KtTexture<Pixel, WorkColour>> {
     }
 
     // "Horizontal": every row of a band segment is the same, so the thread walks its rows in
-    // memory order (Part 3.2; the mend of Part 3.4's column walk), builds a row where the
+    // memory order (a walk down each column would stride across memory), builds a row where the
     // band look changes and copies it to the segment's other rows.
     void generateHorizontal(const Texture& texture, const KtRowBand& band, const KtColumnSpan& span,
                             const Frame& frame, const KtRunWriter& writer) const noexcept {

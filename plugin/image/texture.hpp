@@ -1,4 +1,4 @@
-// Textures (Part 3.1): typed, non-copying views of a rectangle of pixels, usually the host's own
+// Textures: typed, non-copying views of a rectangle of pixels, usually the host's own
 // buffer, with the coordinate bookkeeping that generators and samplers need.
 #pragma once
 

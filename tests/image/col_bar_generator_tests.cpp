@@ -14,7 +14,7 @@ namespace {
 using test::Canvas;
 using test::RowOrder;
 
-// Expected values written from the tables of Part 3.3, per pixel type. The 16-bit canvases view
+// Expected values of the bar tables, per pixel type. The 16-bit canvases view
 // their memory from the last row upward, as the host's 16-bit buffers are wrapped.
 template <class Pixel>
 struct Depth;

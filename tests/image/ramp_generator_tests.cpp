@@ -48,7 +48,7 @@ struct RampSetup {
     int alpha = -1;  // -1: full scale, as the render sets it
 };
 
-// The pixel rule of Part 3.4 evaluated for one pixel, with nothing shared with the generator's
+// The ramp's pixel rule evaluated for one pixel, with nothing shared with the generator's
 // run traversal.
 template <class Pixel>
 Pixel rulePixel(const RampSetup& setup, int textureWidth, int textureHeight, float originY, int x,
@@ -161,7 +161,7 @@ class RampGenerator : public ::testing::Test {
 using PixelTypes = ::testing::Types<Rgba8, Rgba16>;
 TYPED_TEST_SUITE(RampGenerator, PixelTypes);
 
-// ---- values the design states -------------------------------------------------------------
+// ---- values stated for the ramps ----------------------------------------------------------
 
 TEST(RampValues, EightBitHorizontalGreyRampOverSevenHundredTwentyColumns) {
     Canvas<Rgba8> target(720, 6);
