@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libcli11-dev
   libfontconfig-dev libfreetype-dev fonts-dejavu-core fonts-liberation2
-  libgl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
+  libgl-dev libopengl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
 )
 
 missing=()

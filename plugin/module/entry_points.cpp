@@ -6,6 +6,7 @@
 #include "plugin/module/class_factory.hpp"
 #include "plugin/module/class_ids.hpp"
 #include "plugin/module/module_state.hpp"
+#include "plugin/overlay/draw.hpp"
 #include "plugin/overlay/interactive_tool.hpp"
 #include "plugin/pages/property_pages.hpp"
 #include "sdk/host/registration.hpp"
@@ -44,6 +45,8 @@ PATTIX_ENTRY BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/)
     if (reason == DLL_PROCESS_ATTACH) {
         setModuleInstance(instance);
         DisableThreadLibraryCalls(instance);
+    } else if (reason == DLL_PROCESS_DETACH) {
+        releaseQuadric();
     }
     return TRUE;
 }

@@ -10,7 +10,7 @@ extern "C" {
 
 BOOL DeleteObject(HGDIOBJ object) {
     if (sdk::hostCall("DeleteObject")) return FALSE;
-    if (object == nullptr) return FALSE;
+    if (object == nullptr || !object->deletable()) return FALSE;
     delete object;
     return TRUE;
 }

@@ -1,4 +1,4 @@
-// Graphics-device objects handed out by handle (bitmaps here; fonts join them).
+// Graphics-device objects handed out by handle: bitmaps here, fonts in font.hpp.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,9 @@ namespace sdk {
 // Base of every object a GDI handle stands for; DeleteObject destroys it.
 struct SDK_API GdiObject {
     virtual ~GdiObject();
+    // Whether DeleteObject may destroy it now: a stock object or one still selected into a
+    // device context stays, as Windows asks callers to select the old object back first.
+    virtual bool deletable() const { return true; }
 };
 
 // A bitmap loaded from a module's resources: rows top first, 0xAARRGGBB words.
