@@ -105,6 +105,10 @@ TEST_P(EffectKinds, CategoryDecidesKindAndRecordWords) {
     }
 }
 
+std::string kindCaseName(const ::testing::TestParamInfo<KindCase>& param) {
+    return "Kind" + std::to_string(param.param.kind) + "_" + std::to_string(param.index);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Categories, EffectKinds,
     ::testing::Values(
@@ -117,9 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
         KindCase{"AE0D7C34-95AA-11D0-B685-00A024191AE0", 7, {0, 0, 2, 1, 0, 0, 0, 0, 0, 0x30A}},
         KindCase{"95F7E8A0-8B84-11D1-94A3-00A0C911C625", 1, {0, 0, 2, 1, 0, 0, 0, 0, 0, 0x30A}},
         KindCase{"00000000-0000-0000-0000-000000000001", 0, {0, 0, 2, 1, 0, 0, 0, 0, 0, 0x30A}}),
-    [](const ::testing::TestParamInfo<KindCase>& info) {
-        return "Kind" + std::to_string(info.param.kind) + "_" + std::to_string(info.index);
-    });
+    kindCaseName);
 
 TEST_F(EffectObject, PagesAreHandedOverOnlyOnce) {
     EffectRef effect = createEffect();
