@@ -1,14 +1,18 @@
-// pattix: loads the Pattix module as the host does and reports what it registers.
+// pattix: renders the Pattix test patterns by driving the module as the host does.
 
+#include <csignal>
 #include <cstdio>
+#include <exception>
 #include <filesystem>
 #include <string>
 
-#include "sdk/host/registration.hpp"
-#include "sdk/platform/loader.hpp"
+#include "apps/pattix/cli_errors.hpp"
+#include "apps/pattix/command_line.hpp"
+#include "apps/pattix/render_command.hpp"
 
 namespace {
 
+// The module is installed next to the program: <prefix>/bin/pattix, <prefix>/lib/libpattix.so.
 std::string defaultModulePath(const char* argv0) {
     std::error_code ec;
     auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -16,29 +20,30 @@ std::string defaultModulePath(const char* argv0) {
     return (self.parent_path().parent_path() / "lib" / "libpattix.so").string();
 }
 
-std::string narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+int fail(int status, const char* message) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "pattix: %s\n", message);
+    return status;
+}
 
 }  // namespace
 
-int main(int /*argc*/, char** argv) {
-    std::string error;
-    auto module = sdk::LoadedModule::load(defaultModulePath(argv[0]), error);
-    if (!module) {
-        std::fprintf(stderr, "pattix: %s\n", error.c_str());
-        return 1;
+int main(int argc, char** argv) {
+    using namespace pattix::cli;
+    // A reader that goes away (`pattix -o - | head -c 100`) becomes a write error with a
+    // message, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+    try {
+        const auto options = parseCommandLine(argc, argv);
+        if (!options) return 0;
+        return runCommand(*options, defaultModulePath(argv[0]));
+    } catch (const UsageError& error) {
+        return fail(kExitUsage, error.what());
+    } catch (const Interrupted& interrupted) {
+        return fail(interrupted.exitStatus(), "interrupted; unfinished output removed");
+    } catch (const RunFailure& error) {
+        return fail(kExitFailure, error.what());
+    } catch (const std::exception& error) {
+        return fail(kExitFailure, error.what());
     }
-    if (const HRESULT hr = module->registerServer(); FAILED(hr)) {
-        std::fprintf(stderr, "pattix: the module refused to register (0x%08X)\n",
-                     static_cast<unsigned>(hr));
-        return 1;
-    }
-    std::printf("Module %s registered:\n", module->path().c_str());
-    for (const auto& c : sdk::host::registeredClasses()) {
-        std::printf("  class  %s  number %u\n", sdk::formatGuid(c.clsid).c_str(), c.number);
-    }
-    for (const auto& f : sdk::host::registeredFamilies()) {
-        std::printf("  family %s  for %s  \"%s\"\n", sdk::formatGuid(f.family).c_str(),
-                    sdk::formatGuid(f.clsid).c_str(), narrow(f.name).c_str());
-    }
-    return 0;
 }

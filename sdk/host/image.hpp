@@ -57,13 +57,18 @@ public:
     std::size_t sizeBytes() const { return rowBytes() * static_cast<std::size_t>(m_Height); }
 
 private:
-    HostImage(int width, int height, const GUID& format, std::unique_ptr<std::byte[]> buffer);
+    struct BufferRelease {
+        void operator()(std::byte* buffer) const noexcept;
+    };
+    using Buffer = std::unique_ptr<std::byte[], BufferRelease>;
+
+    HostImage(int width, int height, const GUID& format, Buffer buffer);
     ~HostImage() = default;
 
     int m_Width;
     int m_Height;
     GUID m_Format;
-    std::unique_ptr<std::byte[]> m_Buffer;
+    Buffer m_Buffer;
     double m_WorldX = 0, m_WorldY = 0, m_WorldWidth, m_WorldHeight;
     std::atomic<ULONG> m_cRef{1};
 };

@@ -1,0 +1,36 @@
+// How a run of pattix ends early: each kind carries its exit status, and the message is the one
+// line printed on standard error.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+namespace pattix::cli {
+
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// The command line asks for something that cannot be done (exit status 2).
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Doing what was asked failed: a file, the module, memory (exit status 1).
+class RunFailure : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A signal asked the run to stop (exit status 128 + the signal number, as shells report it).
+class Interrupted : public std::runtime_error {
+public:
+    explicit Interrupted(int signalNumber)
+        : std::runtime_error("interrupted"), m_Signal(signalNumber) {}
+    int exitStatus() const { return 128 + m_Signal; }
+
+private:
+    int m_Signal;
+};
+
+}  // namespace pattix::cli

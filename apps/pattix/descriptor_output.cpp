@@ -1,0 +1,40 @@
+#include "apps/pattix/descriptor_output.hpp"
+
+#include <limits.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "apps/pattix/cli_errors.hpp"
+#include "apps/pattix/stop_signal.hpp"
+
+namespace pattix::cli {
+
+void writeRanges(int fd, std::span<iovec> ranges, const std::string& name) {
+    std::size_t first = 0;
+    while (first < ranges.size()) {
+        if (ranges[first].iov_len == 0) {
+            ++first;
+            continue;
+        }
+        const int count = static_cast<int>(std::min<std::size_t>(ranges.size() - first, IOV_MAX));
+        const ssize_t written = ::writev(fd, &ranges[first], count);
+        if (written < 0) {
+            if (errno == EINTR) {
+                StopSignal::throwIfReceived();
+                continue;
+            }
+            throw RunFailure("cannot write " + name + ": " + std::strerror(errno));
+        }
+        auto left = static_cast<std::size_t>(written);
+        while (left > 0 && left >= ranges[first].iov_len) left -= ranges[first++].iov_len;
+        if (left > 0) {
+            ranges[first].iov_base = static_cast<char*>(ranges[first].iov_base) + left;
+            ranges[first].iov_len -= left;
+        }
+    }
+}
+
+}  // namespace pattix::cli

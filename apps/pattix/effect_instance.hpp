@@ -1,0 +1,39 @@
+// One effect object as the host holds it: its information records asked once, its parameters
+// read and written by identifier through the host's property machinery, its presets.
+#pragma once
+
+#include <string>
+
+#include "apps/pattix/com_ptr.hpp"
+#include "sdk/host/image_effect.hpp"
+
+namespace pattix::cli {
+
+class EffectInstance {
+public:
+    // Takes the effect and asks GetInfo and GetImageEffectInfo as a generator (an effect that
+    // needs only an output image). Throws RunFailure when it refuses.
+    explicit EffectInstance(ComPtr<IDSImageEffect> effect);
+
+    IDSImageEffect& effect() { return *m_Effect; }
+    CDSImageEffectEx& host() { return *m_Host; }
+    const CDSImageEffectEx& host() const { return *m_Host; }
+
+    // The effect's name or description as UTF-8 (empty when it has none).
+    std::string name();
+    std::string description();
+
+    void setInteger(const GUID& parameter, LONG value);
+    // The value of an integer or boolean parameter.
+    LONG value(const GUID& parameter) const;
+
+    // Applies a saved preset; `source` names it in the RunFailure thrown for a bad one.
+    void loadPreset(const std::string& text, const std::string& source);
+    std::string savePreset() const { return m_Host->SavePreset(); }
+
+private:
+    ComPtr<IDSImageEffect> m_Effect;
+    CDSImageEffectEx* m_Host;
+};
+
+}  // namespace pattix::cli

@@ -1,0 +1,68 @@
+#include "apps/pattix/frame_renderer.hpp"
+
+#include "apps/pattix/cli_errors.hpp"
+#include "apps/pattix/module_session.hpp"
+#include "sdk/host/pixel_formats.hpp"
+
+namespace pattix::cli {
+namespace {
+
+// The host's frame rate for the time it hands Execute; the patterns do not move.
+constexpr double kFramesPerSecond = 25.0;
+
+}  // namespace
+
+FrameRenderer::FrameRenderer(EffectInstance& effect, const RenderSettings& settings,
+                             sdk::host::HostExecutionContext& context)
+    : m_Settings(settings),
+      m_Coordinates(static_cast<double>(settings.size.height) / settings.world.height),
+      m_Context(context) {
+    const GUID& format = settings.depth == 16 ? MFIF_RGBA_S2_14 : MFIF_RGBA_RAW_32;
+    m_Image.reset(sdk::host::HostImage::create(settings.size.width, settings.size.height, format));
+    if (!m_Image) {
+        throw RunFailure("not enough memory for a " + std::to_string(settings.size.width) + "x" +
+                         std::to_string(settings.size.height) + " " +
+                         std::to_string(settings.depth) + "-bit frame");
+    }
+    m_Image->setWorldGeometry(0.0, 0.0, settings.world.width, settings.world.height);
+
+    effect.host().SetRenderData(renderData());
+    if (const HRESULT hr = effect.effect().Verify(); FAILED(hr)) {
+        throw RunFailure(refusal("to render into a " + std::to_string(settings.depth) +
+                                     "-bit image (Verify)", hr));
+    }
+    IDSImageEffect* clone = nullptr;
+    const HRESULT hr = effect.effect().Clone(IID_IDSImageEffect, reinterpret_cast<void**>(&clone));
+    if (FAILED(hr) || clone == nullptr)
+        throw RunFailure(refusal("to clone", FAILED(hr) ? hr : E_POINTER));
+    m_Clone.reset(clone);
+    m_CloneHost = sdk::host::effectBase(clone);
+    if (m_CloneHost == nullptr)
+        throw RunFailure(refusal("the clone's host identity", E_NOINTERFACE));
+}
+
+DSRenderData FrameRenderer::renderData() {
+    DSRenderData data;
+    data.output = m_Image.get();
+    if (m_Settings.region) {
+        const PixelRegion& r = *m_Settings.region;
+        data.region = {r.x, r.y, r.width, r.height};
+        data.regionSet = true;
+    }
+    data.field = m_Settings.field;
+    data.coordinates = &m_Coordinates;
+    data.context = &m_Context;
+    return data;
+}
+
+bool FrameRenderer::render(std::int64_t frame) {
+    const double time = static_cast<double>(frame) / kFramesPerSecond;
+    m_Context.setTime(time);
+    m_CloneHost->SetRenderData(renderData());
+    if (const HRESULT hr = m_Clone->Execute(time); FAILED(hr)) {
+        throw RunFailure(refusal("to render frame " + std::to_string(frame), hr));
+    }
+    return !m_Context.stopRequested();
+}
+
+}  // namespace pattix::cli

@@ -1,0 +1,98 @@
+#include "apps/pattix/png_frame_writer.hpp"
+
+#include <png.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "apps/pattix/cli_errors.hpp"
+#include "apps/pattix/fixed_point_conversion.hpp"
+#include "apps/pattix/stop_signal.hpp"
+#include "sdk/host/pixel_formats.hpp"
+
+namespace pattix::cli {
+namespace {
+
+enum class Outcome { Written, Failed, Stopped };
+
+struct ErrorText {
+    char text[256] = "";
+};
+
+extern "C" void onPngError(png_structp png, png_const_charp message) {
+    auto* error = static_cast<ErrorText*>(png_get_error_ptr(png));
+    std::snprintf(error->text, sizeof error->text, "%s", message);
+    std::longjmp(png_jmpbuf(png), 1);
+}
+
+extern "C" void onPngWarning(png_structp, png_const_charp) {}
+
+// libpng reports errors by longjmp out of this frame, so nothing here may need destroying.
+Outcome writeImage(png_structp png, png_infop info, std::FILE* file,
+                   const sdk::host::HostImage& image, std::uint16_t* convertedRow) {
+    if (setjmp(png_jmpbuf(png))) return Outcome::Failed;
+    const bool fixedPoint = image.format() == MFIF_RGBA_S2_14;
+    const auto width = static_cast<png_uint_32>(image.width());
+    const auto height = static_cast<png_uint_32>(image.height());
+    const std::size_t rowBytes = image.rowBytes();
+    png_init_io(png, file);
+    png_set_IHDR(png, info, width, height, fixedPoint ? 16 : 8, PNG_COLOR_TYPE_RGB_ALPHA,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (png_uint_32 row = 0; row < height; ++row) {
+        if (StopSignal::received() != 0) return Outcome::Stopped;
+        if (fixedPoint) {
+            // The 16-bit buffer stores the top row first; PNG samples are big-endian.
+            const auto* source =
+                reinterpret_cast<const std::int16_t*>(image.data() + row * rowBytes);
+            convertFixedToUnsigned16<std::endian::big>(source, convertedRow,
+                                                       rowBytes / sizeof(std::int16_t));
+            png_write_row(png, reinterpret_cast<png_const_bytep>(convertedRow));
+        } else {
+            // The 8-bit buffer stores the bottom row first.
+            png_write_row(png, reinterpret_cast<png_const_bytep>(
+                                   image.data() + (height - 1 - row) * rowBytes));
+        }
+    }
+    png_write_end(png, info);
+    return Outcome::Written;
+}
+
+}  // namespace
+
+void writePng(int fd, const std::string& name, const sdk::host::HostImage& image) {
+    const int copy = ::dup(fd);
+    std::FILE* file = copy < 0 ? nullptr : ::fdopen(copy, "wb");
+    if (file == nullptr) {
+        const int error = errno;
+        if (copy >= 0) ::close(copy);
+        throw RunFailure("cannot write " + name + ": " + std::strerror(error));
+    }
+    ErrorText error;
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, onPngError, onPngWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    std::unique_ptr<std::uint16_t[]> convertedRow;
+    if (image.format() == MFIF_RGBA_S2_14) {
+        convertedRow.reset(new std::uint16_t[image.rowBytes() / sizeof(std::uint16_t)]);
+    }
+    Outcome outcome = Outcome::Failed;
+    if (info != nullptr) {
+        outcome = writeImage(png, info, file, image, convertedRow.get());
+    } else {
+        std::snprintf(error.text, sizeof error.text, "out of memory");
+    }
+    png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+    const bool flushed = std::fflush(file) == 0;
+    const int flushError = errno;
+    std::fclose(file);
+    if (outcome == Outcome::Stopped) StopSignal::throwIfReceived();
+    if (outcome == Outcome::Failed) throw RunFailure("cannot write " + name + ": " + error.text);
+    if (!flushed) throw RunFailure("cannot write " + name + ": " + std::strerror(flushError));
+}
+
+}  // namespace pattix::cli

@@ -1,0 +1,61 @@
+#include "apps/pattix/raw_frame_writer.hpp"
+
+#include <algorithm>
+#include <thread>
+
+#include "apps/pattix/descriptor_output.hpp"
+#include "sdk/host/pixel_formats.hpp"
+
+namespace pattix::cli {
+namespace {
+
+// Big enough that each write call moves a lot, small enough that the converted values are still
+// in the processor's cache when the kernel copies them.
+constexpr std::size_t kChunkBytes = 128 * 1024;
+
+// A frame of fewer chunks converts faster than helper threads wake up.
+constexpr std::size_t kChunksWorthSharing = 8;
+constexpr unsigned kMostHelpers = 7;
+
+unsigned helperCount(std::size_t frameBytes) {
+    if (frameBytes < kChunksWorthSharing * kChunkBytes) return 0;
+    const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+    return std::min(processors - 1, kMostHelpers);
+}
+
+}  // namespace
+
+RawFrameWriter::RawFrameWriter(int fd, std::string name, const sdk::host::HostImage& image)
+    : m_Fd(fd), m_Name(std::move(name)), m_Image(image) {
+    const std::size_t rowBytes = image.rowBytes();
+    const auto height = static_cast<std::size_t>(image.height());
+    if (image.format() == MFIF_RGBA_RAW_32) {
+        // Written in place, last buffer row first: no copy of the picture is made.
+        auto* buffer = const_cast<std::byte*>(image.data());
+        m_Rows.resize(height);
+        for (std::size_t row = 0; row < height; ++row) {
+            m_Rows[row] = {buffer + (height - 1 - row) * rowBytes, rowBytes};
+        }
+    } else {
+        m_Conversion = std::make_unique<ConversionTeam>(helperCount(image.sizeBytes()),
+                                                        kChunkBytes / sizeof(std::uint16_t));
+    }
+}
+
+void RawFrameWriter::write() {
+    if (m_Conversion) {
+        // The 16-bit buffer already stores the top row first.
+        m_Conversion->convert(
+            reinterpret_cast<const std::int16_t*>(m_Image.data()),
+            m_Image.sizeBytes() / sizeof(std::int16_t),
+            [this](const std::uint16_t* values, std::size_t count) {
+                iovec chunk{const_cast<std::uint16_t*>(values), count * sizeof *values};
+                writeRanges(m_Fd, {&chunk, 1}, m_Name);
+            });
+        return;
+    }
+    m_Pending = m_Rows;
+    writeRanges(m_Fd, m_Pending, m_Name);
+}
+
+}  // namespace pattix::cli

@@ -1,0 +1,143 @@
+#include "apps/pattix/render_command.hpp"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "apps/pattix/cli_errors.hpp"
+#include "apps/pattix/descriptor_output.hpp"
+#include "plugin/module/class_ids.hpp"
+#include "plugin/pages/parameters.hpp"
+#include "apps/pattix/frame_renderer.hpp"
+#include "apps/pattix/frame_sink.hpp"
+#include "apps/pattix/module_report.hpp"
+#include "apps/pattix/module_session.hpp"
+#include "apps/pattix/pattern_names.hpp"
+#include "apps/pattix/progress_meter.hpp"
+#include "apps/pattix/staged_file.hpp"
+#include "apps/pattix/stop_signal.hpp"
+#include "sdk/host/project.hpp"
+
+namespace pattix::cli {
+namespace {
+
+std::uint64_t physicalMemoryBytes() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0
+               ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize)
+               : UINT64_MAX;
+}
+
+std::string regionText(const PixelRegion& r) {
+    return std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.width) + "," +
+           std::to_string(r.height);
+}
+
+std::string readPreset(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    if (in) text << in.rdbuf();
+    if (!in || in.bad()) {
+        throw RunFailure("cannot read preset '" + path + "': " + std::strerror(errno));
+    }
+    return text.str();
+}
+
+void savePreset(const std::string& path, const std::string& text) {
+    StagedFile file(path);
+    iovec range{const_cast<char*>(text.data()), text.size()};
+    writeRanges(file.fd(), {&range, 1}, "'" + path + "'");
+    file.commit();
+}
+
+// The parameters: a preset first, then the options given, which win over it; without a
+// preset every option counts, defaults included.
+void applyParameters(EffectInstance& effect, const Options& options, int pattern) {
+    const bool preset = !options.presetPath.empty();
+    if (preset) effect.loadPreset(readPreset(options.presetPath), "'" + options.presetPath + "'");
+    if (!preset || options.patternGiven) effect.setInteger(PARAM_PATTERN, pattern);
+    if (!preset || options.directionGiven)
+        effect.setInteger(PARAM_RAMP_DIRECTION, options.direction);
+    if (!options.savePresetPath.empty()) savePreset(options.savePresetPath, effect.savePreset());
+}
+
+RenderSettings renderSettings(const Options& options) {
+    RenderSettings settings;
+    settings.size = options.size;
+    settings.world = options.world.value_or(options.size);
+    settings.depth = options.depth;
+    settings.field = options.field;
+    if (options.region) {
+        settings.region = clipRegion(*options.region, options.size);
+        if (!settings.region) {
+            throw UsageError("region '" + regionText(*options.region) + "' lies outside the " +
+                             std::to_string(options.size.width) + "x" +
+                             std::to_string(options.size.height) + " picture");
+        }
+    }
+    requireFrameFits(options.size, options.depth, physicalMemoryBytes());
+    return settings;
+}
+
+void renderFrames(EffectInstance& effect, const Options& options, const RenderSettings& settings,
+                  sdk::host::HostExecutionContext& context, const std::string& patternName) {
+    FrameRenderer renderer(effect, settings, context);
+    const auto sink = openFrameSink(options.output, renderer.image(), options.frames);
+    {
+        ProgressMeter progress(stderr, options.frames,
+                               options.frames > 1 && isTerminal(STDERR_FILENO));
+        for (std::int64_t frame = 0; frame < options.frames; ++frame) {
+            StopSignal::throwIfReceived();
+            if (!renderer.render(frame)) {
+                const int signalNumber = StopSignal::received();
+                throw Interrupted(signalNumber != 0 ? signalNumber : SIGINT);
+            }
+            sink->frame(frame);
+            progress.frameDone();
+        }
+    }
+    const std::string where = sink->finish();
+    if (where.empty()) return;
+    std::printf("Wrote %s, %dx%d, %d-bit, %lld frame%s to %s\n", patternName.c_str(),
+                options.size.width, options.size.height, options.depth,
+                static_cast<long long>(options.frames), options.frames == 1 ? "" : "s",
+                where.c_str());
+}
+
+}  // namespace
+
+int runCommand(const Options& options, const std::string& modulePath) {
+    sdk::host::HostExecutionContext context;
+    const StopSignal stopSignal(context);
+    const ModuleSession session(modulePath);
+    if (options.list) {
+        printPatternList(stdout, session);
+        return 0;
+    }
+    const std::vector<std::string> patternNames = session.patternNames();
+    const int pattern = options.info ? 0 : resolvePattern(options.pattern, patternNames);
+
+    const RenderSettings settings = options.info ? RenderSettings{} : renderSettings(options);
+    // The effect reads the project's frame size when it is made.
+    const FrameSize world = options.world.value_or(options.size);
+    sdk::host::setProjectFrame(options.size.width, options.size.height, world.width, world.height);
+    EffectInstance effect(session.createEffect());
+    if (options.info) {
+        printModuleInfo(stdout, session, effect);
+        return 0;
+    }
+    applyParameters(effect, options, pattern);
+    const LONG chosen = effect.value(PARAM_PATTERN);
+    const std::string name = chosen >= 0 && chosen < kPatternCount
+                                 ? patternNames[static_cast<std::size_t>(chosen)]
+                                 : "pattern " + std::to_string(chosen);
+    renderFrames(effect, options, settings, context, name);
+    return 0;
+}
+
+}  // namespace pattix::cli

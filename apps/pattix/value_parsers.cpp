@@ -1,0 +1,172 @@
+#include "apps/pattix/value_parsers.hpp"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <limits>
+#include <string>
+
+#include "apps/pattix/cli_errors.hpp"
+#include "apps/pattix/text.hpp"
+#include "sdk/host/image_effect.hpp"
+
+namespace pattix::cli {
+namespace {
+
+struct NamedSize {
+    std::string_view name;
+    FrameSize size;
+};
+
+// Frame sizes of the broadcast standards: ITU-R BT.601 (525-line NTSC with 486 active lines,
+// 625-line PAL with 576), SMPTE 296M (720p), SMPTE 274M (1080) and ITU-R BT.2020 (UHD-1).
+constexpr std::array<NamedSize, 5> kSizePresets = {{
+    {"ntsc", {720, 486}},
+    {"pal", {720, 576}},
+    {"720p", {1280, 720}},
+    {"1080", {1920, 1080}},
+    {"uhd", {3840, 2160}},
+}};
+
+std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+// The whole text as a decimal integer; no sign other than a leading '-', no blanks.
+template <class Integer>
+std::optional<Integer> wholeNumber(std::string_view text) {
+    Integer value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return value;
+}
+
+// One of `names`, ignoring case; its index.
+template <std::size_t N>
+std::optional<int> oneOf(std::string_view text, const std::array<std::string_view, N>& names) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (equalsIgnoringCase(text, names[i])) return static_cast<int>(i);
+    }
+    return std::nullopt;
+}
+
+std::string gibibytes(std::uint64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f GiB",
+                  static_cast<double>(bytes) / (1024.0 * 1024.0 * 1024.0));
+    return text;
+}
+
+}  // namespace
+
+FrameSize parseFrameSize(std::string_view text, std::string_view what) {
+    for (const NamedSize& preset : kSizePresets) {
+        if (equalsIgnoringCase(text, preset.name)) return preset.size;
+    }
+    const std::string subject = std::string(what) + " " + quoted(text);
+    const std::size_t cross = text.find_first_of("xX");
+    const auto width = wholeNumber<long long>(text.substr(0, cross));
+    const auto height = cross == std::string_view::npos
+                            ? std::nullopt
+                            : wholeNumber<long long>(text.substr(cross + 1));
+    if (!width || !height) {
+        throw UsageError(
+            subject + " is not a size: give WxH such as 1920x1080, or ntsc, pal, 720p, 1080, uhd");
+    }
+    if (*width < 1 || *height < 1) {
+        throw UsageError(subject + " has no pixels: width and height must be at least 1");
+    }
+    constexpr long long kLargest = std::numeric_limits<int>::max();
+    if (*width > kLargest || *height > kLargest) {
+        throw UsageError(subject + " is too large: width and height must be at most " +
+                         std::to_string(kLargest));
+    }
+    return {static_cast<int>(*width), static_cast<int>(*height)};
+}
+
+PixelRegion parseRegion(std::string_view text) {
+    std::array<int, 4> values{};
+    std::size_t count = 0;
+    bool good = true;
+    for (std::string_view rest = text; good; ) {
+        const std::size_t comma = rest.find(',');
+        const auto value = wholeNumber<int>(rest.substr(0, comma));
+        good = value.has_value() && count < values.size();
+        if (good) values[count++] = *value;
+        if (comma == std::string_view::npos) break;
+        rest = rest.substr(comma + 1);
+    }
+    if (!good || count != values.size()) {
+        throw UsageError("region " + quoted(text) +
+                         " is not a region: give X,Y,W,H in pixels, x from the left and y from "
+                         "the bottom row");
+    }
+    const PixelRegion region{values[0], values[1], values[2], values[3]};
+    if (region.width < 1 || region.height < 1) {
+        throw UsageError("region " + quoted(text) + " has no area: W and H must be at least 1");
+    }
+    return region;
+}
+
+std::optional<PixelRegion> clipRegion(const PixelRegion& region, const FrameSize& size) {
+    // 64-bit corners: x + width may pass the largest int.
+    const long long x0 = std::max<long long>(region.x, 0);
+    const long long y0 = std::max<long long>(region.y, 0);
+    const long long x1 =
+        std::min<long long>(static_cast<long long>(region.x) + region.width, size.width);
+    const long long y1 =
+        std::min<long long>(static_cast<long long>(region.y) + region.height, size.height);
+    if (x0 >= x1 || y0 >= y1) return std::nullopt;
+    return PixelRegion{static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0),
+                       static_cast<int>(y1 - y0)};
+}
+
+int parseDepth(std::string_view text) {
+    if (text == "8" || text == "16") return text == "8" ? 8 : 16;
+    throw UsageError("depth " + quoted(text) + " is not one of: 8, 16");
+}
+
+int parseField(std::string_view text) {
+    static constexpr std::array<std::string_view, 3> kNames = {"both", "first", "second"};
+    static constexpr std::array<int, 3> kIndicators = {DS_FIELD_FRAME, DS_FIELD_FIRST,
+                                                       DS_FIELD_SECOND};
+    if (const auto index = oneOf(text, kNames)) return kIndicators[*index];
+    throw UsageError("field " + quoted(text) + " is not one of: both, first, second");
+}
+
+int parseDirection(std::string_view text) {
+    static constexpr std::array<std::string_view, 2> kNames = {"horizontal", "vertical"};
+    if (const auto index = oneOf(text, kNames)) return *index;
+    throw UsageError("direction " + quoted(text) + " is not one of: horizontal, vertical");
+}
+
+std::int64_t parseFrameCount(std::string_view text) {
+    const auto count = wholeNumber<std::int64_t>(text);
+    if (!count || *count < 1) {
+        throw UsageError("frame count " + quoted(text) + " is not a whole number of at least 1");
+    }
+    return *count;
+}
+
+std::optional<std::uint64_t> frameBytes(const FrameSize& size, int depth) {
+    const std::uint64_t pixelBytes = depth == 16 ? 8 : 4;
+    std::uint64_t pixels = 0;
+    std::uint64_t bytes = 0;
+    if (__builtin_mul_overflow(static_cast<std::uint64_t>(size.width),
+                               static_cast<std::uint64_t>(size.height), &pixels) ||
+        __builtin_mul_overflow(pixels, pixelBytes, &bytes)) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+void requireFrameFits(const FrameSize& size, int depth, std::uint64_t memoryBytes) {
+    const auto bytes = frameBytes(size, depth);
+    if (bytes && *bytes <= memoryBytes) return;
+    const std::string subject =
+        "size " + std::to_string(size.width) + "x" + std::to_string(size.height);
+    const std::string need = bytes ? "needs " + gibibytes(*bytes) : "needs more than 16 EiB";
+    throw UsageError(subject + " " + need + " for one " + std::to_string(depth) +
+                     "-bit frame, more than the " + gibibytes(memoryBytes) + " of memory here");
+}
+
+}  // namespace pattix::cli
