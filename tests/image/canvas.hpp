@@ -13,26 +13,30 @@ namespace pattix::test {
 
 enum class RowOrder { TopDown, BottomUp };
 
+// The host hands 8-bit buffers over top down and 16-bit ones from their last row upward.
+template <class Pixel>
+inline constexpr RowOrder kHostOrder = sizeof(Pixel) == sizeof(Rgba16) ? RowOrder::BottomUp
+                                                                       : RowOrder::TopDown;
+
+template <class Pixel>
+Pixel rgba(int r, int g, int b, int a) {
+    using C = typename Pixel::Component;
+    return Pixel(static_cast<C>(r), static_cast<C>(g), static_cast<C>(b), static_cast<C>(a));
+}
+
 template <class Pixel, class Work = WorkColour>
 struct Canvas {
-    using Texture = KtTexture<Pixel, Work>;
-
     std::int32_t width;
     std::int32_t height;
     std::vector<Pixel> memory;
-    Texture texture;
+    KtTexture<Pixel, Work> texture;
 
     Canvas(std::int32_t w, std::int32_t h, RowOrder order = RowOrder::TopDown, Pixel fill = Pixel{})
         : width(w), height(h), memory(static_cast<std::size_t>(w) * h, fill) {
         texture.setSize(w, h);
-        const auto step = static_cast<std::int32_t>(w * sizeof(Pixel));
-        if (order == RowOrder::TopDown) {
-            texture.data = memory.data();
-            texture.rowBytes = step;
-        } else {
-            texture.data = memory.data() + static_cast<std::size_t>(h - 1) * w;
-            texture.rowBytes = -step;
-        }
+        const bool up = order == RowOrder::BottomUp;
+        texture.data = memory.data() + (up ? static_cast<std::size_t>(h - 1) * w : 0);
+        texture.rowBytes = static_cast<std::int32_t>(w * sizeof(Pixel)) * (up ? -1 : 1);
     }
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;

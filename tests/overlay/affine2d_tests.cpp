@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 #include "plugin/overlay/draw.hpp"
@@ -21,7 +20,7 @@ void expectIdentity(const Affine2D& a) {
         EXPECT_EQ(a.m[i], identity.m[i]) << "m" << i;
 }
 
-TEST(Affine2D, OperationsApplyInTheOrderTheyAreGiven) {
+TEST(Affine2D, OperationsApplyInTheOrderTheyAreGivenAndRotateCounterclockwise) {
     // Scale, then rotate a quarter turn, then translate: (1, 0) -> (2, 0) -> (0, 2) -> (10, 22).
     Affine2D a;
     a.scale(2.0f, 3.0f);
@@ -32,12 +31,6 @@ TEST(Affine2D, OperationsApplyInTheOrderTheyAreGiven) {
     EXPECT_EQ(a.m[2], 0.0f);
     EXPECT_EQ(a.m[5], 0.0f);
     EXPECT_EQ(a.m[8], 1.0f);
-}
-
-TEST(Affine2D, RotationTurnsCounterclockwise) {
-    Affine2D a;
-    a.rotate(1.5707964f);
-    expectNear(a.map({1.0f, 0.0f}), {0.0f, 1.0f});
 }
 
 TEST(Affine2D, MultiplyLetsTheLeftFactorActFirst) {
@@ -63,48 +56,58 @@ TEST(Affine2D, InverseUndoesTheTransform) {
         expectNear(inverse.map(a.map(p)), p);
 }
 
+// A determinant below 2^-50 (or not a number) inverts to the identity; above, it inverts.
 TEST(Affine2D, ANearSingularMatrixInvertsToTheIdentity) {
-    Affine2D a;
-    a.scale(1e-8f, 1e-8f);  // determinant 1e-16, below 2^-50
-    a.translate(3.0f, 4.0f);
-    a.invert();
-    expectIdentity(a);
-
+    Affine2D tiny;
+    tiny.scale(1e-8f, 1e-8f);  // determinant 1e-16
+    tiny.translate(3.0f, 4.0f);
+    tiny.invert();
+    expectIdentity(tiny);
     Affine2D flat;
     flat.scale(0.0f, 1.0f);
     flat.invert();
     expectIdentity(flat);
-
     Affine2D broken;
     broken.m[0] = std::numeric_limits<float>::quiet_NaN();
     broken.invert();
     expectIdentity(broken);
+
+    Affine2D small;
+    small.scale(1e-7f, 1e-7f);  // determinant 1e-14
+    small.invert();
+    EXPECT_NEAR(small.m[0], 1e7f, 1.0f);
+    EXPECT_NEAR(small.m[4], 1e7f, 1.0f);
 }
 
-TEST(Affine2D, ASmallButRegularMatrixStillInverts) {
-    Affine2D a;
-    a.scale(1e-7f, 1e-7f);  // determinant 1e-14, above 2^-50
-    a.invert();
-    EXPECT_NEAR(a.m[0], 1e7f, 1.0f);
-    EXPECT_NEAR(a.m[4], 1e7f, 1.0f);
-}
+class TransformStack : public testing::Test {
+  protected:
+    void SetUp() override {
+        while (KtTDraw::affineDepth() > 0)
+            KtTDraw::popAffine();
+    }
+    void TearDown() override { SetUp(); }
+};
 
-TEST(TransformStack, Holds32EntriesAndNeverLeavesThem) {
-    while (KtTDraw::affineDepth() > 0)
-        KtTDraw::popAffine();
-    EXPECT_EQ(KtTDraw::affineDepth(), 0);
-    for (int i = 0; i < 33; ++i)
+// 32 entries: a push at the top keeps the top entry, a pop at the bottom keeps the identity.
+TEST_F(TransformStack, Holds32EntriesAndNeverLeavesThem) {
+    for (int i = 0; i < 31; ++i)
         KtTDraw::pushAffine();
+    Affine2D shift;
+    shift.translate(1.0f, 2.0f);
+    KtTDraw::concatAffine(shift);
+    KtTDraw::pushAffine();
+    KtTDraw::pushAffine();
     EXPECT_EQ(KtTDraw::affineDepth(), 31);
+    expectNear(KtTDraw::topAffine().map({0, 0}), {1, 2});
+    KtTDraw::popAffine();
+    expectNear(KtTDraw::topAffine().map({0, 0}), {0, 0});
     for (int i = 0; i < 40; ++i)
         KtTDraw::popAffine();
     EXPECT_EQ(KtTDraw::affineDepth(), 0);
     expectIdentity(KtTDraw::topAffine());
 }
 
-TEST(TransformStack, APushCopiesTheEntryBelowAndConcatActsInTheLocalFrame) {
-    while (KtTDraw::affineDepth() > 0)
-        KtTDraw::popAffine();
+TEST_F(TransformStack, APushCopiesTheEntryBelowAndConcatActsInTheLocalFrame) {
     Affine2D shift;
     shift.translate(10.0f, 0.0f);
     Affine2D scale;
@@ -119,22 +122,6 @@ TEST(TransformStack, APushCopiesTheEntryBelowAndConcatActsInTheLocalFrame) {
     expectNear(KtTDraw::topAffine().map({1, 1}), {11, 1});
     KtTDraw::popAffine();
     expectIdentity(KtTDraw::topAffine());
-}
-
-TEST(TransformStack, AtTheTopAPushKeepsTheTopEntry) {
-    while (KtTDraw::affineDepth() > 0)
-        KtTDraw::popAffine();
-    for (int i = 0; i < 31; ++i)
-        KtTDraw::pushAffine();
-    Affine2D shift;
-    shift.translate(1.0f, 2.0f);
-    KtTDraw::concatAffine(shift);
-    KtTDraw::pushAffine();
-    expectNear(KtTDraw::topAffine().map({0, 0}), {1, 2});
-    KtTDraw::popAffine();
-    expectNear(KtTDraw::topAffine().map({0, 0}), {0, 0});
-    while (KtTDraw::affineDepth() > 0)
-        KtTDraw::popAffine();
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ HFONT makeFont(int height, int weight, const char* face) {
     return CreateFontA(height, 0, 0, 0, weight, 0, 0, 0, 0, 0, 0, 0, 0, face);
 }
 
-TEST(FontCalls, HelvResolvesToTheSystemsHelveticaSubstitute) {
+TEST(FontCalls, HelvResolvesToTheSystemsHelveticaSubstituteAndCreateFontCanFail) {
     EXPECT_EQ(sdk::substituteFaceName("helv"), "Helvetica");
     EXPECT_EQ(sdk::substituteFaceName("Helv"), "Helvetica");
     EXPECT_EQ(sdk::substituteFaceName("Arial"), "Arial");
@@ -59,9 +59,7 @@ TEST(FontCalls, HelvResolvesToTheSystemsHelveticaSubstitute) {
     EXPECT_EQ(font->family, expected);
     EXPECT_TRUE(std::filesystem::exists(font->file)) << font->file;
     EXPECT_TRUE(DeleteObject(font));
-}
 
-TEST(FontCalls, CreateFontCanBeMadeToFail) {
     sdk::resetCallLog();
     sdk::failCall("CreateFontA", E_FAIL);
     EXPECT_EQ(makeFont(18, FW_BOLD, "helv"), nullptr);
@@ -69,12 +67,14 @@ TEST(FontCalls, CreateFontCanBeMadeToFail) {
     sdk::resetCallLog();
 }
 
-TEST(FontCalls, NoDeviceContextWithoutACurrentGLContext) {
+// A device context exists while a GL context is current; it starts with a stock font, and a
+// font selected into it is not deleted.
+TEST(FontCalls, DeviceContextsFollowTheCurrentGLContextAndHoldTheirSelectedFont) {
     EXPECT_EQ(wglGetCurrentDC(), nullptr);
     OffscreenContext context(16, 16);
     ASSERT_TRUE(context.ok()) << context.error();
     const HDC dc = wglGetCurrentDC();
-    EXPECT_NE(dc, nullptr);
+    ASSERT_NE(dc, nullptr);
     EXPECT_EQ(wglGetCurrentDC(), dc);
     context.releaseCurrent();
     EXPECT_EQ(wglGetCurrentDC(), nullptr);
@@ -84,17 +84,10 @@ TEST(FontCalls, NoDeviceContextWithoutACurrentGLContext) {
     sdk::failCall("wglGetCurrentDC", E_FAIL);
     EXPECT_EQ(wglGetCurrentDC(), nullptr);
     sdk::resetCallLog();
-}
 
-TEST(FontCalls, SelectObjectSwapsFontsAndASelectedFontIsNotDeleted) {
-    OffscreenContext context(16, 16);
-    ASSERT_TRUE(context.ok()) << context.error();
-    const HDC dc = wglGetCurrentDC();
-    ASSERT_NE(dc, nullptr);
     const HFONT stock = dc->font;
     ASSERT_NE(stock, nullptr);
     EXPECT_FALSE(DeleteObject(stock));
-
     const HFONT font = makeFont(12, FW_NORMAL, "helv");
     ASSERT_NE(font, nullptr);
     EXPECT_EQ(SelectObject(dc, font), stock);
@@ -138,25 +131,23 @@ class FontBitmapsTest : public testing::Test {
         return context.readAll();
     }
 
+    // The drawn pixels' count and bounding box.
     struct Ink {
         int pixels = 0;
-        int left = 1 << 20;
-        int right = -1;
-        int bottom = 1 << 20;
-        int top = -1;
+        int left = 1 << 20, right = -1, bottom = 1 << 20, top = -1;
     };
     Ink inkOf(const std::vector<Rgb>& pixels) const {
         Ink ink;
-        for (int y = 0; y < context.height(); ++y) {
-            for (int x = 0; x < context.width(); ++x) {
-                if (pixels[static_cast<std::size_t>(y) * context.width() + x] == kBlack)
-                    continue;
-                ++ink.pixels;
-                ink.left = std::min(ink.left, x);
-                ink.right = std::max(ink.right, x);
-                ink.bottom = std::min(ink.bottom, y);
-                ink.top = std::max(ink.top, y);
-            }
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            if (pixels[i] == kBlack)
+                continue;
+            const int x = static_cast<int>(i) % context.width();
+            const int y = static_cast<int>(i) / context.width();
+            ++ink.pixels;
+            ink.left = std::min(ink.left, x);
+            ink.right = std::max(ink.right, x);
+            ink.bottom = std::min(ink.bottom, y);
+            ink.top = std::max(ink.top, y);
         }
         return ink;
     }
@@ -164,7 +155,7 @@ class FontBitmapsTest : public testing::Test {
     OffscreenContext context{128, 64};
 };
 
-TEST_F(FontBitmapsTest, GlyphsSitOnTheBaselineAtTheAskedHeight) {
+TEST_F(FontBitmapsTest, GlyphsHaveTheFontsHeightWeightAndAdvance) {
     const Ink ink = inkOf(drawWith(18, FW_BOLD, "H"));
     ASSERT_GT(ink.pixels, 0);
     EXPECT_EQ(ink.bottom, 20);  // 'H' stands on the baseline
@@ -173,21 +164,16 @@ TEST_F(FontBitmapsTest, GlyphsSitOnTheBaselineAtTheAskedHeight) {
     EXPECT_LE(ink.top - ink.bottom + 1, 15);
     EXPECT_GE(ink.left, 8);
     EXPECT_LE(ink.left, 10);
-
     const Ink taller = inkOf(drawWith(36, FW_BOLD, "H"));
     EXPECT_NEAR(taller.top - taller.bottom + 1, 2 * (ink.top - ink.bottom + 1), 2);
-    const Ink descender = inkOf(drawWith(18, FW_BOLD, "g"));
-    EXPECT_LT(descender.bottom, 20);
-}
+    EXPECT_LT(inkOf(drawWith(18, FW_BOLD, "g")).bottom, 20);
 
-TEST_F(FontBitmapsTest, BoldIsHeavierThanNormal) {
     // Lower-case strokes are one pixel wide in the normal face at this size, two in bold.
     const Ink bold = inkOf(drawWith(18, FW_BOLD, "aeaeae"));
     const Ink normal = inkOf(drawWith(18, FW_NORMAL, "aeaeae"));
     EXPECT_GT(bold.pixels, normal.pixels * 5 / 4) << bold.pixels << " vs " << normal.pixels;
-}
 
-TEST_F(FontBitmapsTest, ASpaceAdvancesWithoutInk) {
+    // A space advances without ink.
     EXPECT_EQ(inkOf(drawWith(18, FW_BOLD, "   ")).pixels, 0);
     const Ink close = inkOf(drawWith(18, FW_BOLD, "II"));
     const Ink apart = inkOf(drawWith(18, FW_BOLD, "I I"));
@@ -213,17 +199,17 @@ TEST_F(FontBitmapsTest, BuildFontListsMakesAFontSelectsItBackAndDeletesIt) {
     KtTDraw::deleteFontLists(0);
 }
 
-TEST_F(FontBitmapsTest, WithoutADeviceContextOrAFontThereAreNoLists) {
+// Without a device context or a font there are no lists; when only the bitmaps fail, the
+// range is still reserved and draws nothing.
+TEST_F(FontBitmapsTest, FailuresLeaveNoListsOrListsThatDrawNothing) {
     EXPECT_EQ(KtTDraw::buildFontLists(nullptr), 0u);
     sdk::failCall("CreateFontA", E_FAIL);
     EXPECT_EQ(KtTDraw::buildFontLists(wglGetCurrentDC()), 0u);
     EXPECT_EQ(sdk::countCalls("SelectObject"), 0u);
-}
 
-TEST_F(FontBitmapsTest, WhenTheBitmapsFailTheRangeIsStillReservedAndDrawsNothing) {
-    const HDC dc = wglGetCurrentDC();
+    sdk::resetCallLog();
     sdk::failCall("wglUseFontBitmapsW", E_FAIL);
-    const unsigned int lists = KtTDraw::buildFontLists(dc);
+    const unsigned int lists = KtTDraw::buildFontLists(wglGetCurrentDC());
     ASSERT_NE(lists, 0u);
     EXPECT_EQ(sdk::countCalls("DeleteObject"), 1u);
     context.clear(kBlack);

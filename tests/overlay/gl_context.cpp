@@ -4,6 +4,7 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -12,50 +13,33 @@ namespace {
 
 // One display for the whole test program, initialised on first use and never terminated: a
 // terminated display unloads the driver, and leak reports would lose its frames.
-struct SharedDisplay {
-    EGLDisplay display = EGL_NO_DISPLAY;
-    std::string error;
-};
-
-const SharedDisplay& sharedDisplay() {
-    static const SharedDisplay shared = [] {
-        SharedDisplay d;
+EGLDisplay sharedDisplay() {
+    static const EGLDisplay display = [] {
         // The software renderer draws the same pixels on every machine, GPU or not.
         setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
         const auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
             eglGetProcAddress("eglGetPlatformDisplayEXT"));
-        if (getPlatformDisplay == nullptr) {
-            d.error = "eglGetPlatformDisplayEXT is missing";
-            return d;
-        }
-        d.display = getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-        if (d.display == EGL_NO_DISPLAY) {
-            d.error = "eglGetPlatformDisplayEXT(EGL_PLATFORM_SURFACELESS_MESA) failed";
-        } else if (eglInitialize(d.display, nullptr, nullptr) != EGL_TRUE) {
-            d.error = "eglInitialize on the surfaceless platform failed";
-            d.display = EGL_NO_DISPLAY;
-        }
-        return d;
+        if (getPlatformDisplay == nullptr)
+            return EGL_NO_DISPLAY;
+        EGLDisplay d =
+            getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        return eglInitialize(d, nullptr, nullptr) == EGL_TRUE ? d : EGL_NO_DISPLAY;
     }();
-    return shared;
+    return display;
 }
 
-std::string eglFailure(const char* step) {
+std::string failure(const char* step) {
     char text[96];
     std::snprintf(text, sizeof text, "%s failed (EGL error 0x%04x)", step, eglGetError());
     return text;
 }
 
-}  // namespace
-
-OffscreenContext::OffscreenContext(int width, int height) : m_nWidth(width), m_nHeight(height) {
-    const SharedDisplay& shared = sharedDisplay();
-    if (shared.display == EGL_NO_DISPLAY) {
-        m_Error = shared.error;
-        return;
-    }
-    EGLDisplay display = shared.display;
-    m_Display = display;
+// Makes a pbuffer surface and a context on the shared display current; answers what failed.
+std::string open(int width, int height, EGLDisplay& display, EGLSurface& surface,
+                 EGLContext& context) {
+    display = sharedDisplay();
+    if (display == EGL_NO_DISPLAY)
+        return failure("Opening Mesa's surfaceless EGL display");
     // clang-format off
     const EGLint configAttributes[] = {
         EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
@@ -65,33 +49,31 @@ OffscreenContext::OffscreenContext(int width, int height) : m_nWidth(width), m_n
     // clang-format on
     EGLConfig config = nullptr;
     EGLint configs = 0;
-    if (eglChooseConfig(display, configAttributes, &config, 1, &configs) != EGL_TRUE ||
-        configs < 1) {
-        m_Error = eglFailure("eglChooseConfig");
-        return;
-    }
+    if (eglChooseConfig(display, configAttributes, &config, 1, &configs) != EGL_TRUE || configs < 1)
+        return failure("eglChooseConfig");
     const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
-    m_Surface = eglCreatePbufferSurface(display, config, surfaceAttributes);
-    if (m_Surface == EGL_NO_SURFACE) {
-        m_Error = eglFailure("eglCreatePbufferSurface");
-        m_Surface = nullptr;
-        return;
-    }
-    if (eglBindAPI(EGL_OPENGL_API) != EGL_TRUE) {
-        m_Error = eglFailure("eglBindAPI(EGL_OPENGL_API)");
-        return;
-    }
+    surface = eglCreatePbufferSurface(display, config, surfaceAttributes);
+    if (surface == EGL_NO_SURFACE)
+        return failure("eglCreatePbufferSurface");
+    if (eglBindAPI(EGL_OPENGL_API) != EGL_TRUE)
+        return failure("eglBindAPI(EGL_OPENGL_API)");
     // No attributes: a compatibility-profile context, with the fixed-function pipeline.
-    m_Context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
-    if (m_Context == EGL_NO_CONTEXT) {
-        m_Error = eglFailure("eglCreateContext");
-        m_Context = nullptr;
+    context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
+    if (context == EGL_NO_CONTEXT)
+        return failure("eglCreateContext");
+    if (eglMakeCurrent(display, surface, surface, context) != EGL_TRUE)
+        return failure("eglMakeCurrent");
+    return {};
+}
+
+}  // namespace
+
+OffscreenContext::OffscreenContext(int width, int height)
+    : m_nWidth(width),
+      m_nHeight(height),
+      m_Error(open(width, height, m_Display, m_Surface, m_Context)) {
+    if (!ok())
         return;
-    }
-    if (eglMakeCurrent(display, m_Surface, m_Surface, m_Context) != EGL_TRUE) {
-        m_Error = eglFailure("eglMakeCurrent");
-        return;
-    }
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -99,22 +81,16 @@ OffscreenContext::OffscreenContext(int width, int height) : m_nWidth(width), m_n
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    m_bOk = true;
 }
 
 OffscreenContext::~OffscreenContext() {
-    if (m_Display == nullptr)
+    if (m_Display == EGL_NO_DISPLAY)
         return;
-    eglMakeCurrent(m_Display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-    if (m_Context != nullptr)
+    releaseCurrent();
+    if (m_Context != EGL_NO_CONTEXT)
         eglDestroyContext(m_Display, m_Context);
-    if (m_Surface != nullptr)
+    if (m_Surface != EGL_NO_SURFACE)
         eglDestroySurface(m_Display, m_Surface);
-}
-
-std::string OffscreenContext::renderer() const {
-    const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
-    return name != nullptr ? name : "";
 }
 
 void OffscreenContext::makeCurrent() {
@@ -131,27 +107,22 @@ void OffscreenContext::clear(Rgb colour) {
 }
 
 Rgb OffscreenContext::pixel(int x, int y) const {
-    GLubyte rgba[4] = {};
-    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
-    return {rgba[0], rgba[1], rgba[2]};
+    Rgb rgb{};
+    glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, &rgb);
+    return rgb;
 }
 
 std::vector<Rgb> OffscreenContext::readAll() const {
-    std::vector<GLubyte> rgba(static_cast<std::size_t>(m_nWidth) * m_nHeight * 4);
-    glReadPixels(0, 0, m_nWidth, m_nHeight, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    static_assert(sizeof(Rgb) == 3, "read back as packed GL_RGB bytes");
     std::vector<Rgb> pixels(static_cast<std::size_t>(m_nWidth) * m_nHeight);
-    for (std::size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = {rgba[i * 4], rgba[i * 4 + 1], rgba[i * 4 + 2]};
+    glReadPixels(0, 0, m_nWidth, m_nHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
     return pixels;
 }
 
 int OffscreenContext::countDifferent(Rgb background) const {
-    int count = 0;
-    for (const Rgb& p : readAll()) {
-        if (!(p == background))
-            ++count;
-    }
-    return count;
+    const std::vector<Rgb> pixels = readAll();
+    return static_cast<int>(
+        std::count_if(pixels.begin(), pixels.end(), [&](Rgb p) { return !(p == background); }));
 }
 
 }  // namespace pattix::test

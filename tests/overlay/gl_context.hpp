@@ -26,32 +26,27 @@ class OffscreenContext {
     OffscreenContext(const OffscreenContext&) = delete;
     OffscreenContext& operator=(const OffscreenContext&) = delete;
 
-    bool ok() const { return m_bOk; }
+    bool ok() const { return m_Error.empty(); }
     const std::string& error() const { return m_Error; }
-    // The GL renderer's name, e.g. "llvmpipe (LLVM 15.0.6, 256 bits)".
-    std::string renderer() const;
     int width() const { return m_nWidth; }
-    int height() const { return m_nHeight; }
 
     void makeCurrent();
     void releaseCurrent();
 
-    // Clears to a colour given in bytes.
     void clear(Rgb colour);
     // Pixel (x, y), y counting from the bottom row.
     Rgb pixel(int x, int y) const;
+    // Every pixel, row by row from the bottom.
     std::vector<Rgb> readAll() const;
-    // Pixels that differ from `background`.
     int countDifferent(Rgb background) const;
 
   private:
     int m_nWidth;
     int m_nHeight;
-    bool m_bOk = false;
-    std::string m_Error;
     void* m_Display = nullptr;
     void* m_Surface = nullptr;
     void* m_Context = nullptr;
+    std::string m_Error;  // after the handles: made while they are opened
 };
 
 }  // namespace pattix::test

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <ostream>
-
-#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,23 +11,11 @@
 namespace pattix {
 namespace {
 
+using test::move;
+using test::penMessage;
+using test::press;
 using test::Probe;
-
-KtMessage penMessage(std::int32_t type, float x, float y) {
-    KtMessage message(type);
-    message.setPoint(x, y);
-    return message;
-}
-
-bool press(KtTManager& manager, float x, float y) {
-    return manager.handleEvent(penMessage(PenDown, x, y));
-}
-bool move(KtTManager& manager, float x, float y) {
-    return manager.handleEvent(penMessage(PenMove, x, y));
-}
-bool release(KtTManager& manager, float x, float y) {
-    return manager.handleEvent(penMessage(PenUp, x, y));
-}
+using test::release;
 
 // --- picking ----------------------------------------------------------------------------------
 
@@ -48,49 +33,27 @@ TEST(Picking, TheObjectAddedLaterWinsWhereTwoOverlap) {
     EXPECT_EQ(below.picks, 0);  // the search ends at the first answer
 }
 
-// Bounds (10, 10) to (20, 20), tolerance 3 on each side, all comparisons inclusive.
-struct ToleranceCase {
-    float x;
-    float y;
-    bool reachesPick;
-};
-
-void PrintTo(const ToleranceCase& c, std::ostream* os) {
-    *os << "pen at (" << c.x << ", " << c.y << ")";
-}
-
-class PickTolerance : public testing::TestWithParam<ToleranceCase> {};
-
-TEST_P(PickTolerance, ReachesPickExactlyWithinTheGrownBounds) {
-    const ToleranceCase& c = GetParam();
-    Probe probe("probe", {10, 10, 10, 10});
-    probe.alwaysHit = true;
-    probe.m_pActive = &probe;
-    KtTObject* picked = probe.pickIfVisible(c.x, c.y, 3.0f, 3.0f);
-    EXPECT_EQ(probe.picks, c.reachesPick ? 1 : 0) << c.x << ", " << c.y;
-    EXPECT_EQ(picked, c.reachesPick ? &probe : nullptr);
-    if (!c.reachesPick) {
-        EXPECT_EQ(probe.m_pActive, nullptr);
+// Bounds (10, 10) to (20, 20), tolerance 3 on each side, all comparisons inclusive; an
+// unbounded object is tried wherever the pen is.
+TEST(Picking, ABoundedObjectIsTriedExactlyWithinItsGrownBounds) {
+    struct Case {
+        float x, y;
+        bool tried;
+    };
+    for (const Case c :
+         {Case{7, 15, true}, Case{6, 15, false}, Case{23, 15, true}, Case{24, 15, false},
+          Case{15, 7, true}, Case{15, 6, false}, Case{15, 23, true}, Case{15, 24, false},
+          Case{7, 23, true}, Case{6, 24, false}}) {
+        Probe probe("probe", {10, 10, 10, 10});
+        probe.alwaysHit = true;
+        probe.m_pActive = &probe;
+        EXPECT_EQ(probe.pickIfVisible(c.x, c.y, 3.0f, 3.0f), c.tried ? &probe : nullptr)
+            << c.x << ", " << c.y;
+        EXPECT_EQ(probe.picks, c.tried ? 1 : 0);
+        EXPECT_EQ(probe.m_pActive, c.tried ? &probe : nullptr);
+        probe.setFlag(KtTObject::kBounded, false);
+        EXPECT_EQ(probe.pickIfVisible(c.x + 500, c.y - 500, 3, 3), &probe);
     }
-}
-
-INSTANTIATE_TEST_SUITE_P(Edges, PickTolerance,
-                         testing::Values(ToleranceCase{7.0f, 15.0f, true},    // left, tol out
-                                         ToleranceCase{6.0f, 15.0f, false},   // one unit further
-                                         ToleranceCase{23.0f, 15.0f, true},   // right
-                                         ToleranceCase{24.0f, 15.0f, false},  //
-                                         ToleranceCase{15.0f, 7.0f, true},    // bottom
-                                         ToleranceCase{15.0f, 6.0f, false},   //
-                                         ToleranceCase{15.0f, 23.0f, true},   // top
-                                         ToleranceCase{15.0f, 24.0f, false},  //
-                                         ToleranceCase{7.0f, 23.0f, true},    // corner
-                                         ToleranceCase{6.0f, 24.0f, false}));
-
-TEST(Picking, UnboundedObjectsAreAlwaysTried) {
-    Probe probe("probe", {10, 10, 10, 10});
-    probe.alwaysHit = true;
-    probe.setFlag(KtTObject::kBounded, false);
-    EXPECT_EQ(probe.pickIfVisible(500, -500, 3, 3), &probe);
 }
 
 TEST(Picking, OnlyVisibleAndPickableObjectsAreTried) {
@@ -104,21 +67,8 @@ TEST(Picking, OnlyVisibleAndPickableObjectsAreTried) {
     }
 }
 
-TEST(Picking, ABlockedMarkerEndsTheSearchAndHitsNothing) {
-    KtTManager manager;
-    Probe below("below", {0, 0, 20, 20});
-    Probe blocker("blocker", {0, 0, 20, 20});
-    blocker.answer = blockedMarker();
-    manager.addObject(&below);
-    manager.addObject(&blocker);
-    press(manager, 5, 5);
-    EXPECT_EQ(manager.m_pHit, nullptr);
-    EXPECT_EQ(manager.m_pCurrent, nullptr);
-    EXPECT_EQ(below.picks, 0);
-}
-
-// An opaque group over another object: a press inside the group but on none of its children
-// hits nothing and does not reach the object below. Without opacity it does.
+// A press inside an opaque group but on none of its children hits nothing and does not reach
+// the object below; without opacity it does.
 TEST(Picking, AnOpaqueGroupHidesWhatLiesBelowIt) {
     for (bool opaque : {true, false}) {
         KtTManager manager;
@@ -133,7 +83,6 @@ TEST(Picking, AnOpaqueGroupHidesWhatLiesBelowIt) {
         manager.addObject(&below);
         manager.addObject(&group);
         manager.m_PickTolerance = {1.0f, 1.0f};
-
         press(manager, 15, 5);
         EXPECT_EQ(below.count("penDown"), opaque ? 0 : 1) << opaque;
         EXPECT_EQ(manager.m_pHit, opaque ? nullptr : &below) << opaque;
@@ -141,27 +90,36 @@ TEST(Picking, AnOpaqueGroupHidesWhatLiesBelowIt) {
     }
 }
 
+// A press leaves the object under the hovering pen and goes down the active chain to the
+// group's child, which shares the group's units; after the release a fresh pick enters it.
 TEST(Picking, APressOnAGroupsChildIsRoutedDownTheActiveChain) {
     KtTManager manager;
     KtTGroup group("group");
     Probe child("child", {10, 10, 10, 10});
+    Probe other("other", {30, 0, 10, 10});
     child.setParent(&group);
     manager.addObject(&group);
+    manager.addObject(&other);
     EXPECT_EQ(child.m_pManager, &manager);
+    move(manager, 35, 5);
+    EXPECT_EQ(other.count("enter"), 1);
 
     EXPECT_TRUE(press(manager, 12, 13));
+    EXPECT_EQ(other.count("leave"), 1);
     EXPECT_EQ(manager.m_pHit, &child);
     EXPECT_EQ(manager.m_pCurrent, &group);
     EXPECT_EQ(group.m_pActive, &child);
     EXPECT_EQ(child.count("penDown"), 1);
-    EXPECT_EQ(child.lastPoint.x, 12.0f);  // a group's children share its units
+    EXPECT_TRUE(child.hasFlag(KtTObject::kPressed));
+    EXPECT_EQ(child.lastPoint.x, 12.0f);
     EXPECT_EQ(child.lastPoint.y, 13.0f);
-
     move(manager, 14, 15);
     EXPECT_EQ(child.count("drag"), 1);
     release(manager, 14, 15);
     EXPECT_EQ(child.count("penUp"), 1);
-    EXPECT_EQ(child.count("enter"), 1);  // the fresh pick after the release
+    EXPECT_FALSE(child.hasFlag(KtTObject::kPressed));
+    EXPECT_EQ(child.count("enter"), 1);
+    EXPECT_TRUE(child.hasFlag(KtTObject::kHovered));
 }
 
 TEST(Picking, AFallbackTakesThePenWhenNothingIsHit) {
@@ -175,7 +133,6 @@ TEST(Picking, AFallbackTakesThePenWhenNothingIsHit) {
     inner.setParent(&outer);
     manager.addObject(&outer);
     manager.m_pFallback = &fallback;
-
     press(manager, 0, 0);
     EXPECT_EQ(manager.m_pHit, &fallback);
     EXPECT_EQ(fallback.m_pActive, &fallback);
@@ -187,38 +144,16 @@ TEST(Picking, AFallbackTakesThePenWhenNothingIsHit) {
 
 // --- bounds -----------------------------------------------------------------------------------
 
-TEST(Bounds, AnEmptyContainerReportsNoChildren) {
-    KtTContainer container;
-    KtExtent extent{1, 2, 3, 4};
-    EXPECT_EQ(container.getBounds(extent), KtTContainer::kNoChildren);
-    EXPECT_EQ(extent.xMin, 0.0f);
-    EXPECT_EQ(extent.xMax, 0.0f);
-    EXPECT_EQ(extent.yMin, 0.0f);
-    EXPECT_EQ(extent.yMax, 0.0f);
-}
-
-TEST(Bounds, BoundedChildrenGiveTheirUnion) {
-    KtTContainer container;
-    Probe a("a", {0, 5, 10, 10});
-    Probe b("b", {-5, 8, 3, 20});
-    container.m_Children.append(&a);
-    container.m_Children.append(&b);
-    KtExtent extent;
-    EXPECT_EQ(container.getBounds(extent), KtTContainer::kAllBounded);
-    EXPECT_EQ(extent.xMin, -5.0f);
-    EXPECT_EQ(extent.xMax, 10.0f);
-    EXPECT_EQ(extent.yMin, 5.0f);
-    EXPECT_EQ(extent.yMax, 28.0f);
-    container.m_Children.clear();
-}
-
-TEST(Bounds, OnlyUnboundedChildrenMakeAnUnboundedGroupThatIsAlwaysTried) {
+TEST(Bounds, WithNoChildrenOrOnlyUnboundedOnesAGroupIsUnboundedAndAlwaysTried) {
     KtTGroup group("group");
+    KtExtent extent{1, 2, 3, 4};
+    EXPECT_EQ(group.getBounds(extent), KtTContainer::kNoChildren);
+    EXPECT_EQ(extent.xMin, 0.0f);
+    EXPECT_EQ(extent.yMax, 0.0f);
     Probe a("a", {0, 0, 1, 1});
     a.setFlag(KtTObject::kBounded, false);
     a.alwaysHit = true;
     a.setParent(&group);
-    KtExtent extent;
     EXPECT_EQ(group.getBounds(extent), KtTContainer::kSomeUnbounded);
     EXPECT_FALSE(group.hasFlag(KtTObject::kBounded));
     EXPECT_EQ(group.pickIfVisible(1000, 1000, 1, 1), &a);
@@ -232,6 +167,8 @@ TEST(Bounds, AGroupFollowsItsChildrenAndPassesChangesUp) {
     group.setParent(&outer);
     a.setParent(&group);
     b.setParent(&group);
+    EXPECT_EQ(group.m_nBoundsState, KtTContainer::kAllBounded);
+    EXPECT_TRUE(group.hasFlag(KtTObject::kBounded));
     EXPECT_EQ(group.m_Bounds.x, 0.0f);
     EXPECT_EQ(group.m_Bounds.w, 25.0f);
     EXPECT_EQ(group.m_Bounds.h, 35.0f);
@@ -240,8 +177,7 @@ TEST(Bounds, AGroupFollowsItsChildrenAndPassesChangesUp) {
     EXPECT_EQ(group.m_Bounds.x, -10.0f);
     EXPECT_EQ(group.m_Bounds.w, 20.0f);
     EXPECT_EQ(outer.m_Bounds.x, -10.0f);  // the change travelled up
-
-    group.setPosition(100, 100);  // a group's bounds follow its children only
+    group.setPosition(100, 100);          // a group's bounds follow its children only
     EXPECT_EQ(group.m_Bounds.x, -10.0f);
 
     EXPECT_EQ(group.remove(&b), 1);
@@ -265,16 +201,13 @@ TEST(Bounds, AddingTwiceOrNothingIsRefused) {
     EXPECT_EQ(manager.m_Children.size(), 1);
 }
 
-// --- iteration --------------------------------------------------------------------------------
+// --- iteration and lifetime -------------------------------------------------------------------
 
 TEST(Iteration, AChildMayRemoveItselfOrItsNeighbourWhileBeingDrawn) {
     std::vector<std::string> journal;
     KtTGroup group("group");
     group.m_GroupFlags = 0;
-    Probe a("a", {}, &journal);
-    Probe b("b", {}, &journal);
-    Probe c("c", {}, &journal);
-    Probe d("d", {}, &journal);
+    Probe a("a", {}, &journal), b("b", {}, &journal), c("c", {}, &journal), d("d", {}, &journal);
     for (Probe* p : {&a, &b, &c, &d})
         p->setParent(&group);
     b.onDraw = [&] { group.remove(&b); };
@@ -282,20 +215,6 @@ TEST(Iteration, AChildMayRemoveItselfOrItsNeighbourWhileBeingDrawn) {
     group.draw();
     EXPECT_EQ(journal, (std::vector<std::string>{"a.draw", "b.draw", "d.draw"}));
     EXPECT_EQ(group.m_Children.size(), 2);
-}
-
-TEST(Iteration, DrawingSkipsInvisibleChildrenInInsertionOrder) {
-    std::vector<std::string> journal;
-    KtTManager manager;
-    Probe a("a", {}, &journal);
-    Probe b("b", {}, &journal);
-    Probe c("c", {}, &journal);
-    for (Probe* p : {&a, &b, &c})
-        manager.addObject(p);
-    b.setState(KtTObject::kPickable);
-    manager.draw();
-    EXPECT_EQ(journal, (std::vector<std::string>{"a.draw", "c.draw"}));
-    EXPECT_FALSE(manager.redrawNeeded());
 }
 
 TEST(Lifetime, ADestroyedControlLeavesItsGroupAndManager) {
@@ -317,66 +236,28 @@ TEST(Lifetime, ADestroyedControlLeavesItsGroupAndManager) {
     release(manager, 5, 5);  // nothing dangling is reached
 }
 
-// --- object basics ----------------------------------------------------------------------------
-
-TEST(KtTObject, FindsByNameByteForByte) {
-    Probe named("Frame Centre");
-    Probe unnamed(nullptr);
-    EXPECT_EQ(named.findByName("Frame Centre"), &named);
-    EXPECT_EQ(named.findByName("frame centre"), nullptr);
-    EXPECT_EQ(named.findByName(nullptr), nullptr);
-    EXPECT_EQ(unnamed.findByName(""), nullptr);
-}
-
-TEST(KtTObject, SizeAndPositionOnlyWhenSettable) {
-    Probe probe("probe", {1, 2, 3, 4});
-    probe.setFlag(KtTObject::kSizeSettable, false);
-    probe.setSize(30, 40);
-    probe.setPosition(10, 20);
-    EXPECT_EQ(probe.m_Bounds.w, 3.0f);
-    EXPECT_EQ(probe.m_Bounds.x, 10.0f);
-    KtPoint size;
-    probe.getMaxSize(size);
-    EXPECT_EQ(size.x, std::numeric_limits<float>::max());
-    KtPoint local;
-    probe.toLocal(local, {15, 25});
-    EXPECT_EQ(local.x, 5.0f);
-    EXPECT_EQ(local.y, 5.0f);
-}
-
 // --- the manager ------------------------------------------------------------------------------
 
-TEST(KtTManager, WithNoObjectsPenEventsChangeNothing) {
+TEST(KtTManager, TracksPenPositionDeltaAndButtonWithNothingToHit) {
     KtTManager manager;
-    EXPECT_FALSE(press(manager, 5, 5));
-    EXPECT_FALSE(move(manager, 9, 9));
-    EXPECT_FALSE(move(manager, 20, 9));
-    EXPECT_FALSE(release(manager, 20, 9));
-    EXPECT_EQ(manager.m_pHit, nullptr);
-    EXPECT_EQ(manager.m_pCurrent, nullptr);
-    EXPECT_FALSE(manager.redrawNeeded());
-}
-
-TEST(KtTManager, TracksPenPositionDeltaAndButton) {
-    KtTManager manager;
-    press(manager, 5, 6);
+    EXPECT_FALSE(press(manager, 5, 6));
     EXPECT_EQ(manager.isPenDown(), 1);
-    move(manager, 8, 4);
+    EXPECT_FALSE(move(manager, 8, 4));
     KtPoint delta;
     manager.getPenDelta(delta);
     EXPECT_EQ(delta.x, 3.0f);
     EXPECT_EQ(delta.y, -2.0f);
-    release(manager, 8, 4);
+    EXPECT_FALSE(release(manager, 8, 4));
     EXPECT_EQ(manager.isPenDown(), 0);
+    EXPECT_EQ(manager.m_pHit, nullptr);
+    EXPECT_EQ(manager.m_pCurrent, nullptr);
+    EXPECT_FALSE(manager.redrawNeeded());
 
     KtMessage valueOnly(PenMove);
     valueOnly.setValue(7);  // no position: the pen stays
     manager.handleEvent(valueOnly);
-    KtPoint pen;
-    manager.getPenPosition(pen);
-    EXPECT_EQ(pen.x, 8.0f);
-
     manager.handleEvent(penMessage(AxisGrab, 50, 50));  // not a pen event: ignored
+    KtPoint pen;
     manager.getPenPosition(pen);
     EXPECT_EQ(pen.x, 8.0f);
 }
@@ -454,34 +335,25 @@ TEST(KtTManager, AMessageArrivingWhileBusyOnlyMovesThePen) {
     EXPECT_EQ(probe.count("drag"), 1);
 }
 
-TEST(KtTManager, PressLeavesTheOldObjectAndReleaseEntersTheNewOne) {
+// Drawing skips invisible objects, keeps the order they were added in and puts the hit object's
+// label eight units right of and above the pen.
+TEST(KtTManager, DrawsVisibleObjectsInOrderAndTheHitObjectsLabel) {
+    std::vector<std::string> journal;
     KtTManager manager;
-    Probe a("a", {0, 0, 10, 10});
-    Probe b("b", {20, 0, 10, 10});
-    manager.addObject(&a);
-    manager.addObject(&b);
-    move(manager, 5, 5);
-    press(manager, 25, 5);
-    EXPECT_EQ(a.count("leave"), 1);
-    EXPECT_EQ(b.count("penDown"), 1);
-    EXPECT_TRUE(b.hasFlag(KtTObject::kPressed));
-    release(manager, 25, 5);
-    EXPECT_FALSE(b.hasFlag(KtTObject::kPressed));
-    EXPECT_TRUE(b.hasFlag(KtTObject::kHovered));
-}
-
-TEST(KtTManager, DrawsTheHitObjectsLabelEightUnitsRightAndAboveThePen) {
-    KtTManager manager;
-    Probe probe("probe", {0, 0, 10, 10});
-    manager.addObject(&probe);
+    Probe a("a", {0, 0, 10, 10}, &journal), b("b", {}, &journal), c("c", {}, &journal);
+    for (Probe* p : {&a, &b, &c})
+        manager.addObject(p);
+    b.setState(KtTObject::kPickable);
     move(manager, 4, 3);
+    journal.clear();
     manager.draw();
-    EXPECT_EQ(probe.count("drawLabel"), 1);
-    EXPECT_EQ(probe.labelPoint.x, 12.0f);
-    EXPECT_EQ(probe.labelPoint.y, 11.0f);
+    EXPECT_EQ(journal, (std::vector<std::string>{"a.draw", "c.draw", "a.drawLabel"}));
+    EXPECT_FALSE(manager.redrawNeeded());
+    EXPECT_EQ(a.labelPoint.x, 12.0f);
+    EXPECT_EQ(a.labelPoint.y, 11.0f);
     manager.m_bShowLabels = false;
     manager.draw();
-    EXPECT_EQ(probe.count("drawLabel"), 1);
+    EXPECT_EQ(a.count("drawLabel"), 1);
 }
 
 TEST(KtTManager, AddingAVisibleObjectAsksForARedraw) {

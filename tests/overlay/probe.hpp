@@ -1,13 +1,33 @@
-// A test control that answers picks by its bounds and records what the model asks of it.
+// Pen events, and a test control that answers picks by its bounds and records what the model asks
+// of it.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "plugin/overlay/manager.hpp"
+#include "plugin/overlay/message.hpp"
 #include "plugin/overlay/overlay_object.hpp"
 
 namespace pattix::test {
+
+inline KtMessage penMessage(std::int32_t type, float x, float y) {
+    KtMessage message(type);
+    message.setPoint(x, y);
+    return message;
+}
+// Pen events through the manager; each answers whether the viewer must be redrawn.
+inline bool press(KtTManager& manager, float x, float y) {
+    return manager.handleEvent(penMessage(PenDown, x, y));
+}
+inline bool move(KtTManager& manager, float x, float y) {
+    return manager.handleEvent(penMessage(PenMove, x, y));
+}
+inline bool release(KtTManager& manager, float x, float y) {
+    return manager.handleEvent(penMessage(PenUp, x, y));
+}
 
 struct Probe : KtTObject {
     explicit Probe(const char* name, KtRect bounds = {},
@@ -72,10 +92,7 @@ struct Probe : KtTObject {
             journal->push_back(std::string(name() ? name() : "?") + "." + what);
     }
     int count(const std::string& what) const {
-        int n = 0;
-        for (const std::string& e : events)
-            n += e == what ? 1 : 0;
-        return n;
+        return static_cast<int>(std::count(events.begin(), events.end(), what));
     }
 
     std::vector<std::string>* journal;
