@@ -12,15 +12,19 @@ struct Window {
     std::int32_t x0, y0, x1, y1;
 };
 
-// A window clamped to the coordinates a texture covers; an end is clamped as the last row or
-// column it includes, so a window outside the texture collapses onto its edge.
+// Clamps one axis of a window to the coordinates first..last; an end is clamped as the last
+// row or column it includes. A window that misses the texture on this axis becomes empty
+// rather than collapsing onto the edge, where it would draw pixels nobody asked for.
+void clipAxis(std::int32_t& low, std::int32_t& high, std::int32_t first, std::int32_t last) noexcept {
+    const bool misses = low > last || high - 1 < first;
+    low = std::clamp(low, first, last);
+    high = misses ? low : std::clamp(high - 1, first, last) + 1;
+}
+
 Window clipToTexture(Window w, const KtTexIndexer& texture) noexcept {
-    const std::int32_t xs = texture.xAxis.start;
-    const std::int32_t ys = texture.yAxis.start;
-    const std::int32_t xl = xs + texture.xAxis.size - 1;
-    const std::int32_t yl = ys + texture.yAxis.size - 1;
-    return {std::clamp(w.x0, xs, xl), std::clamp(w.y0, ys, yl), std::clamp(w.x1 - 1, xs, xl) + 1,
-            std::clamp(w.y1 - 1, ys, yl) + 1};
+    clipAxis(w.x0, w.x1, texture.xAxis.start, texture.xAxis.start + texture.xAxis.size - 1);
+    clipAxis(w.y0, w.y1, texture.yAxis.start, texture.yAxis.start + texture.yAxis.size - 1);
+    return w;
 }
 
 }  // namespace

@@ -153,6 +153,14 @@ TEST_F(Render, RegionOfInterestWritesExactlyItsColumnsPastTheOffset) {
     EXPECT_EQ(wide.at(0, 19, 3), 0);
     EXPECT_EQ(wide.at(0, 20, 3), 16384);
     EXPECT_EQ(wide.at(7, 31, 3), 16384);
+
+    // A region that misses the image draws nothing, not the column at its edge.
+    ImageRef missed(32, 8, MFIF_RGBA_RAW_32);
+    RenderSetup beside(missed.image);
+    beside.data.region = {40, 0, 10, 8};
+    beside.data.regionSet = true;
+    ASSERT_EQ(render(effect, beside), S_OK);
+    for (int r = 0; r < 8; ++r) EXPECT_TRUE(missed.rowIsZero(r)) << "row " << r;
 }
 
 TEST_F(Render, FieldsWriteOnlyTheirRows) {

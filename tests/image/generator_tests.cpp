@@ -91,14 +91,16 @@ TEST_F(GeneratorProcess, BandsAndFieldsGiveEachRowToOneThread) {
 
 // ---- windows ------------------------------------------------------------------------------
 
-TEST_F(GeneratorProcess, WindowsLargerThanOrOutsideTheTextureAreClippedOntoIt) {
+TEST_F(GeneratorProcess, WindowsLargerThanOrOutsideTheTextureAreClippedToIt) {
     struct Case {
         int x0, y0, x1, y1;
         int clippedX0, clippedY0, clippedX1, clippedY1;  // the drawn pixels, ends exclusive
     };
     for (const Case c : {Case{-5, -2, 40, 30, 0, 0, 6, 4},
-                         Case{10, 1, 20, 2, 5, 1, 6, 3},     // right of it: only its last column
-                         Case{2, -9, 3, -4, 2, 0, 4, 1}}) {  // below row 0: only row 0
+                         Case{3, 2, 9, 9, 3, 2, 6, 4},      // over the top right corner
+                         Case{10, 1, 20, 2, 5, 1, 5, 3},    // right of it: nothing
+                         Case{2, -9, 3, -4, 2, 0, 4, 0},    // below row 0: nothing
+                         Case{-9, 0, -1, 3, 0, 0, 0, 4}}) {  // left of column 0: nothing
         Canvas<Rgba8> canvas(6, 4);
         MarkingGenerator generator(4);
         generator.setWindow(c.x0, c.y0, c.x1, c.y1);
