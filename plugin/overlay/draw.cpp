@@ -134,7 +134,10 @@ void KtTDraw::drawLine(float x1, float y1, float x2, float y2, const OverlayColo
     segment(x1, y1, x2, y2);
 }
 
-void KtTDraw::drawCircle(float x, float y, float r) {
+namespace {
+
+// A ring (inner == outer drawn as lines) or a filled disk about (x, y); r <= 0 draws nothing.
+void quadricDisk(float x, float y, double inner, float r, GLenum style) {
     if (!(r > 0.0f))
         return;
     GLUquadric* q = quadric();
@@ -142,23 +145,16 @@ void KtTDraw::drawCircle(float x, float y, float r) {
         return;
     glPushMatrix();
     glTranslatef(x, y, 0.0f);
-    gluQuadricDrawStyle(q, GLU_LINE);
-    gluDisk(q, r, r, 180, 1);
+    gluQuadricDrawStyle(q, style);
+    gluDisk(q, inner, r, 180, 1);
     glPopMatrix();
 }
 
-void KtTDraw::drawDisk(float x, float y, float r) {
-    if (!(r > 0.0f))
-        return;
-    GLUquadric* q = quadric();
-    if (q == nullptr)
-        return;
-    glPushMatrix();
-    glTranslatef(x, y, 0.0f);
-    gluQuadricDrawStyle(q, GLU_FILL);
-    gluDisk(q, 0.0, r, 180, 1);
-    glPopMatrix();
-}
+}  // namespace
+
+void KtTDraw::drawCircle(float x, float y, float r) { quadricDisk(x, y, r, r, GLU_LINE); }
+
+void KtTDraw::drawDisk(float x, float y, float r) { quadricDisk(x, y, 0.0, r, GLU_FILL); }
 
 void KtTDraw::drawArc(float x, float y, float r, float fromAngle, float toAngle) {
     glPushMatrix();
