@@ -123,6 +123,4 @@ void HostImage::setWorldGeometry(double x, double y, double width, double height
     m_WorldHeight = height;
 }
 
-void HostImage::clear() { std::memset(m_Buffer.get(), 0, sizeBytes()); }
-
 }  // namespace sdk::host

@@ -46,7 +46,6 @@ public:
     HRESULT GetWorldOrigin(double* x, double* y) override;
 
     void setWorldGeometry(double x, double y, double width, double height);
-    void clear();
 
     int width() const { return m_Width; }
     int height() const { return m_Height; }
