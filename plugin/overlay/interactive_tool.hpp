@@ -19,7 +19,18 @@ struct KtRectF {
 class KtTInteract final : public CountedObject<KtTInteract, CLSID_KtTInteract>,
                           public CDSInteractiveTool {
 public:
+    // The help page's "Hide Overlay Controls" switches the drawing off and on; either way the
+    // viewer is asked to redraw the tool's layer.
+    void SetOverlayVisible(bool visible) {
+        m_bOverlayVisible = visible;
+        InvalidateLayer(1, nullptr);
+    }
+    bool IsOverlayVisible() const { return m_bOverlayVisible; }
+
     KtRectF m_SrcRect;  // the effect's source rectangle, in world units scaled to the project
+
+private:
+    bool m_bOverlayVisible = true;  // every new tool starts visible
 };
 
 }  // namespace pattix
