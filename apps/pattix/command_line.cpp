@@ -2,7 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "apps/pattix/cli_errors.hpp"
+#include "apps/host/errors.hpp"
 #include "sdk/host/image_effect.hpp"
 
 namespace pattix::cli {
@@ -64,19 +64,19 @@ std::optional<Options> parseCommandLine(int argc, const char* const* argv) {
         app.exit(help);
         return std::nullopt;
     } catch (const CLI::ParseError& error) {
-        throw UsageError(std::string(error.what()) + " (see --help)");
+        throw host::UsageError(std::string(error.what()) + " (see --help)");
     }
 
     options.pattern = pattern;
     options.patternGiven = patternOption->count() > 0;
-    options.direction = parseDirection(direction);
+    options.direction = host::parseDirection(direction);
     options.directionGiven = directionOption->count() > 0;
-    options.size = parseFrameSize(size);
-    if (worldOption->count() > 0) options.world = parseFrameSize(world, "world size");
-    options.depth = parseDepth(depth);
-    options.field = parseField(field);
-    if (regionOption->count() > 0) options.region = parseRegion(region);
-    options.frames = parseFrameCount(frames);
+    options.size = host::parseFrameSize(size);
+    if (worldOption->count() > 0) options.world = host::parseFrameSize(world, "world size");
+    options.depth = host::parseDepth(depth);
+    options.field = host::parseField(field);
+    if (regionOption->count() > 0) options.region = host::parseRegion(region);
+    options.frames = host::parseFrameCount(frames);
     options.output = parseOutputTarget(output);
     return options;
 }

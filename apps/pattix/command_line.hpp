@@ -6,7 +6,7 @@
 #include <string>
 
 #include "apps/pattix/output_target.hpp"
-#include "apps/pattix/value_parsers.hpp"
+#include "apps/host/value_parsers.hpp"
 
 namespace pattix::cli {
 
@@ -16,11 +16,11 @@ struct Options {
     bool patternGiven = false;
     int direction = 0;
     bool directionGiven = false;
-    FrameSize size{720, 576};
-    std::optional<FrameSize> world;
+    host::FrameSize size{720, 576};
+    std::optional<host::FrameSize> world;
     int depth = 8;
     int field = 0;
-    std::optional<PixelRegion> region;
+    std::optional<host::PixelRegion> region;
     std::int64_t frames = 1;
     OutputTarget output;
     std::string presetPath;

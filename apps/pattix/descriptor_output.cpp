@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "apps/pattix/cli_errors.hpp"
+#include "apps/host/errors.hpp"
 #include "apps/pattix/stop_signal.hpp"
 
 namespace pattix::cli {
@@ -26,7 +26,7 @@ void writeRanges(int fd, std::span<iovec> ranges, const std::string& name) {
                 StopSignal::throwIfReceived();
                 continue;
             }
-            throw RunFailure("cannot write " + name + ": " + std::strerror(errno));
+            throw host::RunFailure("cannot write " + name + ": " + std::strerror(errno));
         }
         auto left = static_cast<std::size_t>(written);
         while (left > 0 && left >= ranges[first].iov_len) left -= ranges[first++].iov_len;

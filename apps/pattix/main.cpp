@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "apps/pattix/cli_errors.hpp"
+#include "apps/host/errors.hpp"
 #include "apps/pattix/command_line.hpp"
 #include "apps/pattix/render_command.hpp"
 
@@ -29,6 +29,7 @@ int fail(int status, const char* message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    using namespace pattix;
     using namespace pattix::cli;
     // A reader that goes away (`pattix -o - | head -c 100`) becomes a write error with a
     // message, not a silent death.
@@ -37,13 +38,13 @@ int main(int argc, char** argv) {
         const auto options = parseCommandLine(argc, argv);
         if (!options) return 0;
         return runCommand(*options, defaultModulePath(argv[0]));
-    } catch (const UsageError& error) {
-        return fail(kExitUsage, error.what());
-    } catch (const Interrupted& interrupted) {
+    } catch (const host::UsageError& error) {
+        return fail(host::kExitUsage, error.what());
+    } catch (const host::Interrupted& interrupted) {
         return fail(interrupted.exitStatus(), "interrupted; unfinished output removed");
-    } catch (const RunFailure& error) {
-        return fail(kExitFailure, error.what());
+    } catch (const host::RunFailure& error) {
+        return fail(host::kExitFailure, error.what());
     } catch (const std::exception& error) {
-        return fail(kExitFailure, error.what());
+        return fail(host::kExitFailure, error.what());
     }
 }

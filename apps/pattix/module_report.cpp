@@ -5,8 +5,8 @@
 
 #include "plugin/module/class_ids.hpp"
 #include "plugin/pages/parameters.hpp"
-#include "apps/pattix/pattern_names.hpp"
-#include "apps/pattix/text.hpp"
+#include "apps/host/pattern_names.hpp"
+#include "apps/host/text.hpp"
 #include "sdk/host/registration.hpp"
 
 namespace pattix::cli {
@@ -31,7 +31,7 @@ const char* typeName(VARTYPE type) {
 }
 
 // The names of a parameter's values, by value; empty when the host knows none.
-std::vector<std::string> valueNames(const ModuleSession& session, const IDSParamDef& definition) {
+std::vector<std::string> valueNames(const host::ModuleSession& session, const IDSParamDef& definition) {
     if (definition.GetIdentifier() == PARAM_PATTERN) return session.patternNames();
     if (definition.GetIdentifier() == PARAM_RAMP_DIRECTION) {
         return {session.string(IDS_RAMP_DIRECTION_FIRST_VALUE),
@@ -51,15 +51,15 @@ std::string valueText(const std::vector<std::string>& names, LONG value) {
 
 }  // namespace
 
-void printPatternList(std::FILE* out, const ModuleSession& session) {
+void printPatternList(std::FILE* out, const host::ModuleSession& session) {
     const std::vector<std::string> ownNames = session.patternNames();
     for (int value = 0; value < kPatternCount; ++value) {
-        std::fprintf(out, "%d  %-18s  %s\n", value, std::string(kPatternShortNames[value]).c_str(),
+        std::fprintf(out, "%d  %-18s  %s\n", value, std::string(host::kPatternShortNames[value]).c_str(),
                      ownNames[static_cast<std::size_t>(value)].c_str());
     }
 }
 
-void printModuleInfo(std::FILE* out, const ModuleSession& session, EffectInstance& effect) {
+void printModuleInfo(std::FILE* out, const host::ModuleSession& session, host::EffectInstance& effect) {
     std::fprintf(out, "Module %s\n\nRegistered classes:\n", session.module().path().c_str());
     for (const auto& registered : sdk::host::registeredClasses()) {
         std::fprintf(out, "  %s  %-18s  number %u\n", sdk::formatGuid(registered.clsid).c_str(),
@@ -68,7 +68,7 @@ void printModuleInfo(std::FILE* out, const ModuleSession& session, EffectInstanc
     std::fprintf(out, "\nRegistered families:\n");
     for (const auto& family : sdk::host::registeredFamilies()) {
         std::fprintf(out, "  %s  of %s  \"%s\"  flags %u\n", sdk::formatGuid(family.family).c_str(),
-                     sdk::formatGuid(family.clsid).c_str(), toUtf8(family.name).c_str(),
+                     sdk::formatGuid(family.clsid).c_str(), host::toUtf8(family.name).c_str(),
                      family.flags);
     }
     std::fprintf(out, "\nEffect %s\n  name: %s\n  description: %s\n\nParameters:\n",
@@ -78,7 +78,7 @@ void printModuleInfo(std::FILE* out, const ModuleSession& session, EffectInstanc
         const IDSParamDef& definition = *entry->definition();
         const std::vector<std::string> names = valueNames(session, definition);
         std::fprintf(out, "  %s\n    identifier: %s\n    type: %s\n    default: %s\n",
-                     toUtf8(definition.GetName()).c_str(),
+                     host::toUtf8(definition.GetName()).c_str(),
                      sdk::formatGuid(definition.GetIdentifier()).c_str(),
                      typeName(definition.GetValueType()),
                      valueText(names, effect.value(definition.GetIdentifier())).c_str());
@@ -89,7 +89,7 @@ void printModuleInfo(std::FILE* out, const ModuleSession& session, EffectInstanc
             }
             std::fprintf(out, "\n");
         }
-        std::fprintf(out, "    description: %s\n", toUtf8(definition.GetDescription()).c_str());
+        std::fprintf(out, "    description: %s\n", host::toUtf8(definition.GetDescription()).c_str());
     }
 }
 

@@ -2,15 +2,15 @@
 
 #include <cctype>
 
-#include "apps/pattix/cli_errors.hpp"
-#include "apps/pattix/text.hpp"
+#include "apps/host/errors.hpp"
+#include "apps/host/text.hpp"
 
 namespace pattix::cli {
 namespace {
 
 bool endsWithIgnoringCase(std::string_view text, std::string_view ending) {
     return text.size() >= ending.size() &&
-           equalsIgnoringCase(text.substr(text.size() - ending.size()), ending);
+           host::equalsIgnoringCase(text.substr(text.size() - ending.size()), ending);
 }
 
 // Splits a PNG path at its one %d conversion; the path is never used as a format string.
@@ -36,11 +36,11 @@ void splitAtFrameNumber(std::string_view path, OutputTarget& target) {
             ++j;
         }
         if (j >= path.size() || path[j] != 'd' || width > 32) {
-            throw UsageError(subject + ": '%' must begin a frame number %d, %4d or %04d (up to 32 "
+            throw host::UsageError(subject + ": '%' must begin a frame number %d, %4d or %04d (up to 32 "
                              "digits), or be written %%");
         }
         if (part == &target.suffix) {
-            throw UsageError(subject + " has more than one frame number %d");
+            throw host::UsageError(subject + " has more than one frame number %d");
         }
         target.kind = OutputKind::PngSequence;
         target.numberWidth = static_cast<int>(width);
@@ -64,7 +64,7 @@ OutputTarget parseOutputTarget(std::string_view path) {
         splitAtFrameNumber(path, target);
         if (target.kind == OutputKind::PngFile) target.path = target.prefix;
     } else {
-        throw UsageError("output '" + std::string(path) +
+        throw host::UsageError("output '" + std::string(path) +
                          "' is not a .png or .rgba path, or - for standard output");
     }
     return target;

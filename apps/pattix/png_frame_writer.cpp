@@ -9,8 +9,8 @@
 #include <cstring>
 #include <memory>
 
-#include "apps/pattix/cli_errors.hpp"
-#include "apps/pattix/fixed_point_conversion.hpp"
+#include "apps/host/errors.hpp"
+#include "apps/host/fixed_point_conversion.hpp"
 #include "apps/pattix/stop_signal.hpp"
 #include "sdk/host/pixel_formats.hpp"
 
@@ -49,7 +49,7 @@ Outcome writeImage(png_structp png, png_infop info, std::FILE* file,
             // The 16-bit buffer stores the top row first; PNG samples are big-endian.
             const auto* source =
                 reinterpret_cast<const std::int16_t*>(image.data() + row * rowBytes);
-            convertFixedToUnsigned16<std::endian::big>(source, convertedRow,
+            host::convertFixedToUnsigned16<std::endian::big>(source, convertedRow,
                                                        rowBytes / sizeof(std::int16_t));
             png_write_row(png, reinterpret_cast<png_const_bytep>(convertedRow));
         } else {
@@ -70,7 +70,7 @@ void writePng(int fd, const std::string& name, const sdk::host::HostImage& image
     if (file == nullptr) {
         const int error = errno;
         if (copy >= 0) ::close(copy);
-        throw RunFailure("cannot write " + name + ": " + std::strerror(error));
+        throw host::RunFailure("cannot write " + name + ": " + std::strerror(error));
     }
     ErrorText error;
     png_structp png =
@@ -91,8 +91,8 @@ void writePng(int fd, const std::string& name, const sdk::host::HostImage& image
     const int flushError = errno;
     std::fclose(file);
     if (outcome == Outcome::Stopped) StopSignal::throwIfReceived();
-    if (outcome == Outcome::Failed) throw RunFailure("cannot write " + name + ": " + error.text);
-    if (!flushed) throw RunFailure("cannot write " + name + ": " + std::strerror(flushError));
+    if (outcome == Outcome::Failed) throw host::RunFailure("cannot write " + name + ": " + error.text);
+    if (!flushed) throw host::RunFailure("cannot write " + name + ": " + std::strerror(flushError));
 }
 
 }  // namespace pattix::cli

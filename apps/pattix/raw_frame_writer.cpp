@@ -37,7 +37,7 @@ RawFrameWriter::RawFrameWriter(int fd, std::string name, const sdk::host::HostIm
             m_Rows[row] = {buffer + (height - 1 - row) * rowBytes, rowBytes};
         }
     } else {
-        m_Conversion = std::make_unique<ConversionTeam>(helperCount(image.sizeBytes()),
+        m_Conversion = std::make_unique<host::ConversionTeam>(helperCount(image.sizeBytes()),
                                                         kChunkBytes / sizeof(std::uint16_t));
     }
 }

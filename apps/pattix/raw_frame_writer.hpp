@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "apps/pattix/conversion_team.hpp"
+#include "apps/host/conversion_team.hpp"
 #include "sdk/host/image.hpp"
 
 namespace pattix::cli {
@@ -29,7 +29,7 @@ private:
     std::vector<iovec> m_Rows;
     std::vector<iovec> m_Pending;
     // 16-bit: the conversion to file values, shared with helper threads for large frames.
-    std::unique_ptr<ConversionTeam> m_Conversion;
+    std::unique_ptr<host::ConversionTeam> m_Conversion;
 };
 
 }  // namespace pattix::cli

@@ -8,15 +8,15 @@
 #include <fstream>
 #include <sstream>
 
-#include "apps/pattix/cli_errors.hpp"
+#include "apps/host/errors.hpp"
 #include "apps/pattix/descriptor_output.hpp"
 #include "plugin/module/class_ids.hpp"
 #include "plugin/pages/parameters.hpp"
-#include "apps/pattix/frame_renderer.hpp"
+#include "apps/host/frame_renderer.hpp"
 #include "apps/pattix/frame_sink.hpp"
 #include "apps/pattix/module_report.hpp"
-#include "apps/pattix/module_session.hpp"
-#include "apps/pattix/pattern_names.hpp"
+#include "apps/host/module_session.hpp"
+#include "apps/host/pattern_names.hpp"
 #include "apps/pattix/progress_meter.hpp"
 #include "apps/pattix/staged_file.hpp"
 #include "apps/pattix/stop_signal.hpp"
@@ -33,7 +33,7 @@ std::uint64_t physicalMemoryBytes() {
                : UINT64_MAX;
 }
 
-std::string regionText(const PixelRegion& r) {
+std::string regionText(const host::PixelRegion& r) {
     return std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.width) + "," +
            std::to_string(r.height);
 }
@@ -43,7 +43,7 @@ std::string readPreset(const std::string& path) {
     std::ostringstream text;
     if (in) text << in.rdbuf();
     if (!in || in.bad()) {
-        throw RunFailure("cannot read preset '" + path + "': " + std::strerror(errno));
+        throw host::RunFailure("cannot read preset '" + path + "': " + std::strerror(errno));
     }
     return text.str();
 }
@@ -57,7 +57,7 @@ void savePreset(const std::string& path, const std::string& text) {
 
 // The parameters: a preset first, then the options given, which win over it; without a
 // preset every option counts, defaults included.
-void applyParameters(EffectInstance& effect, const Options& options, int pattern) {
+void applyParameters(host::EffectInstance& effect, const Options& options, int pattern) {
     const bool preset = !options.presetPath.empty();
     if (preset) effect.loadPreset(readPreset(options.presetPath), "'" + options.presetPath + "'");
     if (!preset || options.patternGiven) effect.setInteger(PARAM_PATTERN, pattern);
@@ -66,27 +66,27 @@ void applyParameters(EffectInstance& effect, const Options& options, int pattern
     if (!options.savePresetPath.empty()) savePreset(options.savePresetPath, effect.savePreset());
 }
 
-RenderSettings renderSettings(const Options& options) {
-    RenderSettings settings;
+host::RenderSettings renderSettings(const Options& options) {
+    host::RenderSettings settings;
     settings.size = options.size;
     settings.world = options.world.value_or(options.size);
     settings.depth = options.depth;
     settings.field = options.field;
     if (options.region) {
-        settings.region = clipRegion(*options.region, options.size);
+        settings.region = host::clipRegion(*options.region, options.size);
         if (!settings.region) {
-            throw UsageError("region '" + regionText(*options.region) + "' lies outside the " +
+            throw host::UsageError("region '" + regionText(*options.region) + "' lies outside the " +
                              std::to_string(options.size.width) + "x" +
                              std::to_string(options.size.height) + " picture");
         }
     }
-    requireFrameFits(options.size, options.depth, physicalMemoryBytes());
+    host::requireFrameFits(options.size, options.depth, physicalMemoryBytes());
     return settings;
 }
 
-void renderFrames(EffectInstance& effect, const Options& options, const RenderSettings& settings,
+void renderFrames(host::EffectInstance& effect, const Options& options, const host::RenderSettings& settings,
                   sdk::host::HostExecutionContext& context, const std::string& patternName) {
-    FrameRenderer renderer(effect, settings, context);
+    host::FrameRenderer renderer(effect, settings, context);
     const auto sink = openFrameSink(options.output, renderer.image(), options.frames);
     {
         ProgressMeter progress(stderr, options.frames,
@@ -95,7 +95,7 @@ void renderFrames(EffectInstance& effect, const Options& options, const RenderSe
             StopSignal::throwIfReceived();
             if (!renderer.render(frame)) {
                 const int signalNumber = StopSignal::received();
-                throw Interrupted(signalNumber != 0 ? signalNumber : SIGINT);
+                throw host::Interrupted(signalNumber != 0 ? signalNumber : SIGINT);
             }
             sink->frame(frame);
             progress.frameDone();
@@ -114,19 +114,19 @@ void renderFrames(EffectInstance& effect, const Options& options, const RenderSe
 int runCommand(const Options& options, const std::string& modulePath) {
     sdk::host::HostExecutionContext context;
     const StopSignal stopSignal(context);
-    const ModuleSession session(modulePath);
+    const host::ModuleSession session(modulePath);
     if (options.list) {
         printPatternList(stdout, session);
         return 0;
     }
     const std::vector<std::string> patternNames = session.patternNames();
-    const int pattern = options.info ? 0 : resolvePattern(options.pattern, patternNames);
+    const int pattern = options.info ? 0 : host::resolvePattern(options.pattern, patternNames);
 
-    const RenderSettings settings = options.info ? RenderSettings{} : renderSettings(options);
+    const host::RenderSettings settings = options.info ? host::RenderSettings{} : renderSettings(options);
     // The effect reads the project's frame size when it is made.
-    const FrameSize world = options.world.value_or(options.size);
+    const host::FrameSize world = options.world.value_or(options.size);
     sdk::host::setProjectFrame(options.size.width, options.size.height, world.width, world.height);
-    EffectInstance effect(session.createEffect());
+    host::EffectInstance effect(session.createEffect());
     if (options.info) {
         printModuleInfo(stdout, session, effect);
         return 0;

@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "apps/pattix/cli_errors.hpp"
+#include "apps/host/errors.hpp"
 
 namespace pattix::cli {
 namespace {
@@ -35,18 +35,18 @@ StagedFile::StagedFile(std::string target) : m_Target(std::move(target)) {
     namespace fs = std::filesystem;
     const fs::path path(m_Target);
     std::error_code ec;
-    if (fs::is_directory(path, ec)) throw RunFailure(cannotWrite(m_Target, EISDIR));
+    if (fs::is_directory(path, ec)) throw host::RunFailure(cannotWrite(m_Target, EISDIR));
     const fs::path folder = path.has_parent_path() ? path.parent_path() : fs::path(".");
     std::string name = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
     std::vector<char> pattern(name.begin(), name.end());
     pattern.push_back('\0');
     m_Fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (m_Fd < 0) throw RunFailure(cannotWrite(m_Target, errno));
+    if (m_Fd < 0) throw host::RunFailure(cannotWrite(m_Target, errno));
     m_Temporary = pattern.data();
     if (::fchmod(m_Fd, newFileMode()) != 0) {
         const int error = errno;
         discard();
-        throw RunFailure(cannotWrite(m_Target, error));
+        throw host::RunFailure(cannotWrite(m_Target, error));
     }
 }
 
@@ -59,7 +59,7 @@ void StagedFile::commit() {
     if (::close(fd) != 0 || ::rename(m_Temporary.c_str(), m_Target.c_str()) != 0) {
         const int error = errno;
         discard();
-        throw RunFailure(cannotWrite(m_Target, error));
+        throw host::RunFailure(cannotWrite(m_Target, error));
     }
     m_Temporary.clear();
 }

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <csignal>
 
-#include "apps/pattix/cli_errors.hpp"
+#include "apps/host/errors.hpp"
 
 namespace pattix::cli {
 namespace {
@@ -47,7 +47,7 @@ StopSignal::~StopSignal() {
 int StopSignal::received() { return g_signal; }
 
 void StopSignal::throwIfReceived() {
-    if (const int signalNumber = g_signal) throw Interrupted(signalNumber);
+    if (const int signalNumber = g_signal) throw host::Interrupted(signalNumber);
 }
 
 }  // namespace pattix::cli

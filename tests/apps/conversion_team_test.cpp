@@ -6,10 +6,10 @@
 #include <stdexcept>
 #include <vector>
 
-#include "apps/pattix/conversion_team.hpp"
-#include "apps/pattix/fixed_point_conversion.hpp"
+#include "apps/host/conversion_team.hpp"
+#include "apps/host/fixed_point_conversion.hpp"
 
-namespace pattix::cli {
+namespace pattix::host {
 namespace {
 
 std::vector<std::int16_t> sampleComponents(std::size_t count) {
@@ -68,4 +68,4 @@ TEST(ConversionTeam, AFailedWriteAbandonsTheFrameAndTheNextOneIsWhole) {
 }
 
 }  // namespace
-}  // namespace pattix::cli
+}  // namespace pattix::host

@@ -7,9 +7,9 @@
 #include <numeric>
 #include <vector>
 
-#include "apps/pattix/fixed_point_conversion.hpp"
+#include "apps/host/fixed_point_conversion.hpp"
 
-namespace pattix::cli {
+namespace pattix::host {
 namespace {
 
 std::uint16_t expected(int value) {
@@ -70,4 +70,4 @@ TEST(FixedPointConversion, AnyLengthAndAlignmentConvertsExactlyItsRange) {
 }
 
 }  // namespace
-}  // namespace pattix::cli
+}  // namespace pattix::host

@@ -10,9 +10,9 @@
 #include <cstring>
 #include <vector>
 
-#include "apps/pattix/cli_errors.hpp"
-#include "apps/pattix/com_ptr.hpp"
-#include "apps/pattix/fixed_point_conversion.hpp"
+#include "apps/host/errors.hpp"
+#include "apps/host/com_ptr.hpp"
+#include "apps/host/fixed_point_conversion.hpp"
 #include "apps/pattix/raw_frame_writer.hpp"
 #include "apps/pattix/staged_file.hpp"
 #include "sdk/host/pixel_formats.hpp"
@@ -26,8 +26,8 @@ using pattix::testing::TempFolder;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-ComPtr<sdk::host::HostImage> makeImage(int width, int height, const GUID& format) {
-    return ComPtr<sdk::host::HostImage>(sdk::host::HostImage::create(width, height, format));
+host::ComPtr<sdk::host::HostImage> makeImage(int width, int height, const GUID& format) {
+    return host::ComPtr<sdk::host::HostImage>(sdk::host::HostImage::create(width, height, format));
 }
 
 // Marks every pixel with its buffer row: 8-bit (row, x, 7, 255); 16-bit (row * 1000, x, -5,
@@ -95,7 +95,7 @@ TEST(RawFrameWriter, LargeSixteenBitFramesConvertedInPartsComeOutInOrder) {
     for (std::size_t i = 0; i < count; ++i)
         components[i] = static_cast<std::int16_t>(i * 7 % 20000 - 1000);
     std::vector<std::uint16_t> expected(count);
-    convertFixedToUnsigned16<std::endian::little>(components, expected.data(), count);
+    host::convertFixedToUnsigned16<std::endian::little>(components, expected.data(), count);
     const std::string bytes = rawFrameOf(*image, 2);
     ASSERT_EQ(bytes.size(), 2 * image->sizeBytes());
     const std::string frame(reinterpret_cast<const char*>(expected.data()), image->sizeBytes());
@@ -126,7 +126,7 @@ TEST(RawFrameWriter, AClosedReaderIsAnErrorNamingTheOutput) {
     try {
         writer.write();
         ADD_FAILURE() << "no error";
-    } catch (const RunFailure& failure) {
+    } catch (const host::RunFailure& failure) {
         EXPECT_THAT(failure.what(), HasSubstr("cannot write to standard output: Broken pipe"));
     }
     ::close(pipeEnds[1]);

@@ -6,14 +6,16 @@
 #include <string>
 #include <vector>
 
-#include "apps/pattix/cli_errors.hpp"
+#include "apps/host/errors.hpp"
 #include "apps/pattix/output_target.hpp"
-#include "apps/pattix/pattern_names.hpp"
-#include "apps/pattix/value_parsers.hpp"
+#include "apps/host/pattern_names.hpp"
+#include "apps/host/value_parsers.hpp"
 #include "sdk/host/image_effect.hpp"
 
 namespace pattix::cli {
 namespace {
+
+using namespace pattix::host;
 
 using ::testing::HasSubstr;
 

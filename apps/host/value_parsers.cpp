@@ -1,4 +1,4 @@
-#include "apps/pattix/value_parsers.hpp"
+#include "apps/host/value_parsers.hpp"
 
 #include <algorithm>
 #include <array>
@@ -7,11 +7,11 @@
 #include <limits>
 #include <string>
 
-#include "apps/pattix/cli_errors.hpp"
-#include "apps/pattix/text.hpp"
+#include "apps/host/errors.hpp"
+#include "apps/host/text.hpp"
 #include "sdk/host/image_effect.hpp"
 
-namespace pattix::cli {
+namespace pattix::host {
 namespace {
 
 struct NamedSize {
@@ -169,4 +169,4 @@ void requireFrameFits(const FrameSize& size, int depth, std::uint64_t memoryByte
                      "-bit frame, more than the " + gibibytes(memoryBytes) + " of memory here");
 }
 
-}  // namespace pattix::cli
+}  // namespace pattix::host

@@ -1,10 +1,10 @@
-#include "apps/pattix/frame_renderer.hpp"
+#include "apps/host/frame_renderer.hpp"
 
-#include "apps/pattix/cli_errors.hpp"
-#include "apps/pattix/module_session.hpp"
+#include "apps/host/errors.hpp"
+#include "apps/host/module_session.hpp"
 #include "sdk/host/pixel_formats.hpp"
 
-namespace pattix::cli {
+namespace pattix::host {
 namespace {
 
 // The host's frame rate for the time it hands Execute; the patterns do not move.
@@ -65,4 +65,4 @@ bool FrameRenderer::render(std::int64_t frame) {
     return !m_Context.stopRequested();
 }
 
-}  // namespace pattix::cli
+}  // namespace pattix::host

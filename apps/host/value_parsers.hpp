@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-namespace pattix::cli {
+namespace pattix::host {
 
 struct FrameSize {
     int width = 0;
@@ -50,4 +50,4 @@ std::optional<std::uint64_t> frameBytes(const FrameSize& size, int depth);
 // Throws UsageError when one frame of `size` at `depth` cannot fit in `memoryBytes`.
 void requireFrameFits(const FrameSize& size, int depth, std::uint64_t memoryBytes);
 
-}  // namespace pattix::cli
+}  // namespace pattix::host

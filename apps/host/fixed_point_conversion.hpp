@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace pattix::cli {
+namespace pattix::host {
 
 // One component: (clamp(v, 0, 16384) * 65535 + 8192) / 16384, rounding 1.0 to 65535.
 constexpr std::uint16_t fixedToUnsigned16(std::int16_t value) {
@@ -26,4 +26,4 @@ extern template void convertFixedToUnsigned16<std::endian::little>(const std::in
 extern template void convertFixedToUnsigned16<std::endian::big>(const std::int16_t*, std::uint16_t*,
                                                                 std::size_t) noexcept;
 
-}  // namespace pattix::cli
+}  // namespace pattix::host

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-namespace pattix::cli {
+namespace pattix::host {
 
 class ConversionTeam {
 public:
@@ -59,4 +59,4 @@ private:
     std::atomic<bool> m_Quit{false};
 };
 
-}  // namespace pattix::cli
+}  // namespace pattix::host

@@ -1,11 +1,11 @@
-// How a run of pattix ends early: each kind carries its exit status, and the message is the one
-// line printed on standard error.
+// How a run of a host program ends early: each kind carries its exit status, and the message is
+// the one line printed on standard error.
 #pragma once
 
 #include <stdexcept>
 #include <string>
 
-namespace pattix::cli {
+namespace pattix::host {
 
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
@@ -33,4 +33,4 @@ private:
     int m_Signal;
 };
 
-}  // namespace pattix::cli
+}  // namespace pattix::host

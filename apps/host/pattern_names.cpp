@@ -1,9 +1,9 @@
-#include "apps/pattix/pattern_names.hpp"
+#include "apps/host/pattern_names.hpp"
 
-#include "apps/pattix/cli_errors.hpp"
-#include "apps/pattix/text.hpp"
+#include "apps/host/errors.hpp"
+#include "apps/host/text.hpp"
 
-namespace pattix::cli {
+namespace pattix::host {
 
 int resolvePattern(std::string_view text, std::span<const std::string> ownNames) {
     for (int value = 0; value < kPatternCount; ++value) {
@@ -20,4 +20,4 @@ int resolvePattern(std::string_view text, std::span<const std::string> ownNames)
                      "a number 0-8, or a pattern's own name as --list shows it");
 }
 
-}  // namespace pattix::cli
+}  // namespace pattix::host

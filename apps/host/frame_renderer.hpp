@@ -5,13 +5,13 @@
 #include <cstdint>
 #include <optional>
 
-#include "apps/pattix/com_ptr.hpp"
-#include "apps/pattix/effect_instance.hpp"
-#include "apps/pattix/value_parsers.hpp"
+#include "apps/host/com_ptr.hpp"
+#include "apps/host/effect_instance.hpp"
+#include "apps/host/value_parsers.hpp"
 #include "sdk/host/image.hpp"
 #include "sdk/host/render_context.hpp"
 
-namespace pattix::cli {
+namespace pattix::host {
 
 struct RenderSettings {
     FrameSize size;
@@ -46,4 +46,4 @@ private:
     CDSImageEffectEx* m_CloneHost = nullptr;
 };
 
-}  // namespace pattix::cli
+}  // namespace pattix::host

@@ -1,10 +1,10 @@
-#include "apps/pattix/effect_instance.hpp"
+#include "apps/host/effect_instance.hpp"
 
-#include "apps/pattix/cli_errors.hpp"
-#include "apps/pattix/module_session.hpp"
-#include "apps/pattix/text.hpp"
+#include "apps/host/errors.hpp"
+#include "apps/host/module_session.hpp"
+#include "apps/host/text.hpp"
 
-namespace pattix::cli {
+namespace pattix::host {
 namespace {
 
 std::string parameterName(const GUID& parameter) {
@@ -67,4 +67,4 @@ void EffectInstance::loadPreset(const std::string& text, const std::string& sour
     }
 }
 
-}  // namespace pattix::cli
+}  // namespace pattix::host

@@ -10,7 +10,7 @@
 #include "plugin/module/class_ids.hpp"
 #include "plugin/pages/parameters.hpp"
 
-namespace pattix::cli {
+namespace pattix::host {
 
 // Short names by Pattern value.
 inline constexpr std::array<std::string_view, kPatternCount> kPatternShortNames = {
@@ -21,4 +21,4 @@ inline constexpr std::array<std::string_view, kPatternCount> kPatternShortNames 
 // value), ignoring case. Throws UsageError listing what is accepted.
 int resolvePattern(std::string_view text, std::span<const std::string> ownNames);
 
-}  // namespace pattix::cli
+}  // namespace pattix::host

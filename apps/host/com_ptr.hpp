@@ -5,7 +5,7 @@
 
 #include "sdk/platform/unknown.hpp"
 
-namespace pattix::cli {
+namespace pattix::host {
 
 struct ComRelease {
     void operator()(IUnknown* object) const { object->Release(); }
@@ -14,4 +14,4 @@ struct ComRelease {
 template <class Interface>
 using ComPtr = std::unique_ptr<Interface, ComRelease>;
 
-}  // namespace pattix::cli
+}  // namespace pattix::host

@@ -1,8 +1,8 @@
-#include "apps/pattix/fixed_point_conversion.hpp"
+#include "apps/host/fixed_point_conversion.hpp"
 
 #include <cstring>
 
-namespace pattix::cli {
+namespace pattix::host {
 namespace {
 
 // For c in 0..16384, c * 65535 = 4c * 16384 - c, so (c * 65535 + 8192) / 16384 is 4c when
@@ -86,4 +86,4 @@ template void convertFixedToUnsigned16<std::endian::little>(const std::int16_t*,
 template void convertFixedToUnsigned16<std::endian::big>(const std::int16_t*, std::uint16_t*,
                                                          std::size_t) noexcept;
 
-}  // namespace pattix::cli
+}  // namespace pattix::host

@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "apps/pattix/com_ptr.hpp"
+#include "apps/host/com_ptr.hpp"
 #include "sdk/host/image_effect.hpp"
 
-namespace pattix::cli {
+namespace pattix::host {
 
 class EffectInstance {
 public:
@@ -36,4 +36,4 @@ private:
     CDSImageEffectEx* m_Host;
 };
 
-}  // namespace pattix::cli
+}  // namespace pattix::host

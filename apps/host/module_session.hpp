@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "apps/pattix/com_ptr.hpp"
+#include "apps/host/com_ptr.hpp"
 #include "sdk/host/image_effect.hpp"
 #include "sdk/platform/loader.hpp"
 
-namespace pattix::cli {
+namespace pattix::host {
 
 class ModuleSession {
 public:
@@ -35,4 +35,4 @@ private:
 // "the module refused <what> (0x80004005)": the line for a failed host call.
 std::string refusal(const std::string& what, HRESULT result);
 
-}  // namespace pattix::cli
+}  // namespace pattix::host

@@ -1,14 +1,14 @@
-#include "apps/pattix/module_session.hpp"
+#include "apps/host/module_session.hpp"
 
 #include <cstdio>
 
-#include "apps/pattix/cli_errors.hpp"
+#include "apps/host/errors.hpp"
 #include "plugin/module/class_ids.hpp"
 #include "plugin/pages/parameters.hpp"
-#include "apps/pattix/text.hpp"
+#include "apps/host/text.hpp"
 #include "sdk/platform/resources.hpp"
 
-namespace pattix::cli {
+namespace pattix::host {
 
 std::string refusal(const std::string& what, HRESULT result) {
     char code[16];
@@ -57,4 +57,4 @@ ComPtr<IDSImageEffect> ModuleSession::createEffect() const {
     return ComPtr<IDSImageEffect>(effect);
 }
 
-}  // namespace pattix::cli
+}  // namespace pattix::host

@@ -1,13 +1,13 @@
-#include "apps/pattix/conversion_team.hpp"
+#include "apps/host/conversion_team.hpp"
 
 #include <pthread.h>
 #include <signal.h>
 
 #include <algorithm>
 
-#include "apps/pattix/fixed_point_conversion.hpp"
+#include "apps/host/fixed_point_conversion.hpp"
 
-namespace pattix::cli {
+namespace pattix::host {
 
 ConversionTeam::ConversionTeam(unsigned helpers, std::size_t chunkComponents)
     : m_ChunkComponents(chunkComponents), m_Slots(std::max<std::size_t>(4, 2 * (helpers + 1))) {
@@ -112,4 +112,4 @@ void ConversionTeam::waitForHelpers() noexcept {
     }
 }
 
-}  // namespace pattix::cli
+}  // namespace pattix::host

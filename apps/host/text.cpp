@@ -1,9 +1,9 @@
-#include "apps/pattix/text.hpp"
+#include "apps/host/text.hpp"
 
 #include <algorithm>
 #include <cctype>
 
-namespace pattix::cli {
+namespace pattix::host {
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -37,4 +37,4 @@ std::string toUtf8(std::wstring_view text) {
     return out;
 }
 
-}  // namespace pattix::cli
+}  // namespace pattix::host
