@@ -43,7 +43,7 @@ CDSPPGControlMap g_controlMap("Vornex4.3", 1, &CDSBasePropertyPage::m_ControlMap
 
 constexpr const char* kDescription = "Pattix generates colour bars and other test patterns.\n";
 constexpr const char* kRelease = "Vornex 4.3v1 for DS10.0";
-constexpr const char* kNotice = "Broadcast test signals for the DS compositing host.";
+constexpr const char* kNotice = "Copyright \xA9 2026 Quillmere";
 constexpr const char* kCompany = "Quillmere";
 
 // Where the host's installer records the Program Files folder.
