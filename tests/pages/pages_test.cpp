@@ -184,6 +184,36 @@ TEST_F(Pages, ResetWritesZeroInOneUndoEventThatUndoTakesBack) {
     EXPECT_EQ(main.text(kDirectionCombo), L"Horizontal");
 }
 
+TEST_F(Pages, NotificationsCanBeMutedAndChangesFromOtherThreadsWaitForDelivery) {
+    Page main(CLSID_BarsPPG, effect.get());
+    IDSEnablePPGNotifications* enable = nullptr;
+    IDSTransportNotifySink* transport = nullptr;
+    IDSXThreadNotifySink* posted = nullptr;
+    ASSERT_EQ(main.page->QueryInterface(IID_IDSEnablePPGNotifications, reinterpret_cast<void**>(&enable)), S_OK);
+    ASSERT_EQ(main.page->QueryInterface(IID_IDSTransportNotifySink, reinterpret_cast<void**>(&transport)), S_OK);
+    ASSERT_EQ(main.page->QueryInterface(IID_IDSXThreadNotifySink, reinterpret_cast<void**>(&posted)), S_OK);
+
+    enable->EnableNotifications(FALSE);
+    ASSERT_EQ(setInt(effect, PARAM_PATTERN, kPatternGreyRamp), S_OK);
+    transport->TimeChanged(1.0);
+    EXPECT_EQ(main.text(kPatternCombo), L"EBU Bars") << "muted";
+    enable->EnableNotifications(TRUE);
+    transport->TimeChanged(2.0);
+    EXPECT_EQ(main.text(kPatternCombo), L"Grey Ramp") << "a time change refreshes the controls";
+
+    enable->EnableNotifications(FALSE);
+    ASSERT_EQ(setInt(effect, PARAM_PATTERN, kPattern100Bars), S_OK);
+    enable->EnableNotifications(TRUE);
+    posted->PostPropertyChanged(PARAM_PATTERN);
+    EXPECT_EQ(main.text(kPatternCombo), L"Grey Ramp") << "not before delivery";
+    posted->DeliverPosted();
+    EXPECT_EQ(main.text(kPatternCombo), L"100% Colour Bars");
+    for (IUnknown* sink : {static_cast<IUnknown*>(enable), static_cast<IUnknown*>(transport),
+                           static_cast<IUnknown*>(posted)}) {
+        sink->Release();
+    }
+}
+
 TEST_F(Pages, ShowingRefreshesTheOverlayAndHidingNeverTouchesIt) {
     const struct {
         UINT command;
