@@ -314,6 +314,24 @@ HKEY newHandle(std::wstring path, REGSAM access) {
 
 bool allows(HKEY key, REGSAM right) { return rootName(key) != nullptr || (key->access & right) != 0; }
 
+// Runs `change` on the values of an open key (made in the store when missing) and writes the
+// store back when it succeeds.
+template <class Change>
+LSTATUS changeValues(HKEY key, Change change) {
+    std::lock_guard lock(handles().mutex);
+    const std::wstring path = basePath(key);
+    if (path.empty()) return ERROR_INVALID_HANDLE;
+    if (!allows(key, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
+    const std::filesystem::path file = registryFile();
+    Store store;
+    if (!load(file, store)) return ERROR_BADDB;
+    Key* found = store.find(path);
+    if (found == nullptr) found = &store.keys.emplace_back(Key{path, {}});
+    const LSTATUS status = change(found->values);
+    if (status != ERROR_SUCCESS) return status;
+    return save(file, store) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
 }  // namespace
 
 std::filesystem::path registryFile() {
@@ -410,39 +428,22 @@ LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD /*reserved*/, DWORD ty
                        const BYTE* data, DWORD size) {
     if (auto failure = sdk::hostCall("RegSetValueExW")) return *failure;
     if (data == nullptr && size != 0) return ERROR_INVALID_PARAMETER;
-    auto& h = sdk::handles();
-    std::lock_guard lock(h.mutex);
-    const std::wstring path = sdk::basePath(key);
-    if (path.empty()) return ERROR_INVALID_HANDLE;
-    if (!sdk::allows(key, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    const std::filesystem::path file = sdk::registryFile();
-    sdk::Store store;
-    if (!sdk::load(file, store)) return ERROR_BADDB;
-    sdk::Key* found = store.find(path);
-    if (found == nullptr) found = &store.keys.emplace_back(sdk::Key{path, {}});
     const std::wstring name = valueName != nullptr ? valueName : L"";
-    std::erase_if(found->values, [&](const auto& v) { return sdk::equalsIgnoringCase(v.name, name); });
-    found->values.push_back({name, type, std::vector<BYTE>(data, data + size)});
-    return sdk::save(file, store) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    return sdk::changeValues(key, [&](std::vector<sdk::Value>& values) {
+        std::erase_if(values, [&](const auto& v) { return sdk::equalsIgnoringCase(v.name, name); });
+        values.push_back({name, type, std::vector<BYTE>(data, data + size)});
+        return ERROR_SUCCESS;
+    });
 }
 
 LSTATUS RegDeleteValueW(HKEY key, LPCWSTR valueName) {
     if (auto failure = sdk::hostCall("RegDeleteValueW")) return *failure;
-    auto& h = sdk::handles();
-    std::lock_guard lock(h.mutex);
-    const std::wstring path = sdk::basePath(key);
-    if (path.empty()) return ERROR_INVALID_HANDLE;
-    if (!sdk::allows(key, KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    const std::filesystem::path file = sdk::registryFile();
-    sdk::Store store;
-    if (!sdk::load(file, store)) return ERROR_BADDB;
-    sdk::Key* found = store.find(path);
     const std::wstring_view name = valueName != nullptr ? valueName : L"";
-    if (found == nullptr ||
-        std::erase_if(found->values, [&](const auto& v) { return sdk::equalsIgnoringCase(v.name, name); }) == 0) {
-        return ERROR_FILE_NOT_FOUND;
-    }
-    return sdk::save(file, store) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    return sdk::changeValues(key, [&](std::vector<sdk::Value>& values) {
+        const auto erased = std::erase_if(
+            values, [&](const auto& v) { return sdk::equalsIgnoringCase(v.name, name); });
+        return erased == 0 ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
+    });
 }
 
 LSTATUS RegCloseKey(HKEY key) {

@@ -88,6 +88,13 @@ protected:
         sdk::resetCallLog();
     }
     KtTInteract* tool() { return effect.object().overlayTool(); }
+    HRESULT setHideOverlay() {
+        VARIANT hide;
+        VariantInit(&hide);
+        hide.vt = VT_BOOL;
+        hide.boolVal = VARIANT_TRUE;
+        return effect.host().SetPlainProperty(PARAM_HIDE_OVERLAY, hide);
+    }
 
     Desktop desktop;
     EffectRef effect;
@@ -157,11 +164,7 @@ TEST_F(Pages, PickingSmpteBarsWritesThePatternAndTheNextRenderDrawsThem) {
 TEST_F(Pages, ResetWritesZeroInOneUndoEventThatUndoTakesBack) {
     ASSERT_EQ(setInt(effect, PARAM_PATTERN, kPatternRgbCrossedRamp), S_OK);
     ASSERT_EQ(setInt(effect, PARAM_RAMP_DIRECTION, kDirectionVertical), S_OK);
-    VARIANT hide;
-    VariantInit(&hide);
-    hide.vt = VT_BOOL;
-    hide.boolVal = VARIANT_TRUE;
-    ASSERT_EQ(effect.host().SetPlainProperty(PARAM_HIDE_OVERLAY, hide), S_OK);
+    ASSERT_EQ(setHideOverlay(), S_OK);
     Page main(CLSID_BarsPPG, effect.get());
 
     ASSERT_TRUE(sdk::clickButton(main.control(kResetButton)));
@@ -262,11 +265,7 @@ TEST_F(Pages, TheOverlayLivesAsLongAsAnInitialisedPage) {
 }
 
 TEST_F(Pages, HideOverlayControlsSwitchesTheToolAndStartsUnchecked) {
-    VARIANT hide;
-    VariantInit(&hide);
-    hide.vt = VT_BOOL;
-    hide.boolVal = VARIANT_TRUE;
-    ASSERT_EQ(effect.host().SetPlainProperty(PARAM_HIDE_OVERLAY, hide), S_OK);
+    ASSERT_EQ(setHideOverlay(), S_OK);
     Page help(CLSID_HelpPPG, effect.get());
     EXPECT_FALSE(help.checked(kHideBox)) << "a new dialog starts unchecked whatever is stored";
     ASSERT_NE(tool(), nullptr);
