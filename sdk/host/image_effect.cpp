@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "sdk/host/pixel_formats.hpp"
+#include "sdk/host/undo.hpp"
 #include "sdk/platform/call_log.hpp"
 
 namespace {
@@ -39,7 +40,8 @@ CDSImageEffectEx::CDSImageEffectEx(const CDSImageEffectEx& other)
     std::copy(std::begin(other.m_Settings), std::end(other.m_Settings), m_Settings);
 }
 
-CDSImageEffectEx::~CDSImageEffectEx() = default;
+// The undo stack keeps no reference to the effects it names, so a going effect leaves it.
+CDSImageEffectEx::~CDSImageEffectEx() { sdk::host::undoStack().forget(this); }
 
 HRESULT CDSImageEffectEx::QueryInterface(REFIID riid, void** ppv) {
     if (ppv == nullptr) return E_POINTER;
