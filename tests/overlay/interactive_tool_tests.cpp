@@ -140,7 +140,7 @@ TEST_F(ToolTest, DrawingPassMapsFramePixelsThroughTheVisibleRegion) {
     };
     const Case cases[] = {
         {486, {kSize, kSize, 0, 0, kSize, kSize}, true, {15, 15}, {22, 22}},
-        {972, {kSize, kSize, 0, 0, kSize, kSize}, true, {30, 30}, {17, 17}},
+        {972, {kSize, kSize, 0, 0, kSize, kSize}, true, {30, 30}, {39, 39}},  // 40 x 63 / 64
         {486, {kSize, kSize, -10, -20, 128, 128}, true, {12, 17}, {15, 15}},
         {486, {kSize, kSize, 0, 0, kSize, kSize}, false, {15, 15}, {22, 22}},
     };

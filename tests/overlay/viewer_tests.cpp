@@ -69,6 +69,11 @@ TEST_F(ViewerTest, PenGoesToTheLastLinkedToolFirstUntilOneTakesIt) {
     EXPECT_EQ(viewer.linkTool(b, inspected), S_FALSE) << "linked once";
     EXPECT_EQ(viewer.penDown(middle), S_OK);
     EXPECT_EQ(journal, (Journal{"b.down", "a.down"}));
+    journal.clear();
+    b->penAnswer = E_ABORT;
+    EXPECT_EQ(viewer.penDown(middle), E_ABORT) << "any answer but S_FALSE ends the round";
+    EXPECT_EQ(journal, (Journal{"b.down"}));
+    b->penAnswer = S_FALSE;
     ASSERT_EQ(viewer.unlinkTool(a), S_OK);
     EXPECT_EQ(viewer.unlinkTool(a), S_FALSE);
     journal.clear();
