@@ -25,10 +25,7 @@ struct FakeTool : CDSInteractiveTool {
         journal.push_back(name + ".down");
         return penAnswer;
     }
-    ULONG references() {
-        AddRef();
-        return Release();
-    }
+    ULONG references() { return AddRef(), Release(); }
 
     std::string name;
     Journal& journal;
@@ -53,96 +50,62 @@ class ViewerTest : public testing::Test {
     IUnknown* inspected = a;  // any object will do
 };
 
-TEST_F(ViewerTest, PenGoesToTheLastLinkedToolFirstUntilOneTakesIt) {
+// The pen goes to the last linked tool first, until one takes it; drawing goes first linked
+// first, and honours every redraw asked so far.
+TEST_F(ViewerTest, ToolsGetThePenLastLinkedFirstAndAreDrawnFirstLinkedFirst) {
     sdk::host::Viewer viewer(64, 64);
     viewer.setView({64, 64, -10, -20, 128, 128});
-    const VWPenEvent corner = viewer.penAt(2, 0, 0);  // the top left corner of the window
-    EXPECT_EQ(corner.button, 2);
-    EXPECT_EQ(corner.x, -10.0);
-    EXPECT_EQ(corner.y, 108.0);
-    const VWPenEvent middle = viewer.penAt(1, 32, 64);
+    const VWPenEvent middle = viewer.penAt(1, 32, 64);  // the middle of the bottom edge
     EXPECT_EQ(middle.x, 54.0);
     EXPECT_EQ(middle.y, -20.0);
-
     ASSERT_EQ(viewer.linkTool(a, inspected), S_OK);
     ASSERT_EQ(viewer.linkTool(b, inspected), S_OK);
     EXPECT_EQ(viewer.linkTool(b, inspected), S_FALSE) << "linked once";
     EXPECT_EQ(viewer.penDown(middle), S_OK);
-    EXPECT_EQ(journal, (Journal{"b.down", "a.down"}));
-    journal.clear();
     b->penAnswer = E_ABORT;
     EXPECT_EQ(viewer.penDown(middle), E_ABORT) << "any answer but S_FALSE ends the round";
-    EXPECT_EQ(journal, (Journal{"b.down"}));
     b->penAnswer = S_FALSE;
-    ASSERT_EQ(viewer.unlinkTool(a), S_OK);
-    EXPECT_EQ(viewer.unlinkTool(a), S_FALSE);
-    journal.clear();
-    EXPECT_EQ(viewer.penDown(middle), S_FALSE) << "no tool took it: the viewer's own";
-    EXPECT_EQ(journal, (Journal{"b.down"}));
-}
 
-TEST_F(ViewerTest, RenderDrawsToolsInLinkOrderAndHonoursEveryRedraw) {
-    sdk::host::Viewer viewer(64, 64);
     sdk::host::ViewerSurface surface([] { return true; });
-    ASSERT_EQ(viewer.linkTool(a, inspected), S_OK);
-    ASSERT_EQ(viewer.linkTool(b, inspected), S_OK);
+    b->InvalidateLayer(1, nullptr);
+    InvalidateRect(b->GetViewerWindow(), nullptr, FALSE);
+    EXPECT_TRUE(viewer.needsRedraw());
+    a->renderAnswer = E_FAIL;
+    EXPECT_EQ(viewer.render(surface), E_FAIL);
     EXPECT_FALSE(viewer.needsRedraw());
+    EXPECT_EQ(journal, (Journal{"b.down", "a.down", "b.down", "a.render", "b.render"}));
 
-    for (void (*ask)(FakeTool&) : {+[](FakeTool& t) { t.InvalidateLayer(1, nullptr); },
-                                   +[](FakeTool& t) {
-                                       InvalidateRect(t.GetViewerWindow(), nullptr, FALSE);
-                                   }}) {
-        ask(*b);
-        EXPECT_TRUE(viewer.needsRedraw());
-        journal.clear();
-        a->renderAnswer = E_FAIL;
-        EXPECT_EQ(viewer.render(surface), E_FAIL);
-        EXPECT_EQ(journal, (Journal{"a.render", "b.render"})) << "a failure stops no tool";
-        EXPECT_FALSE(viewer.needsRedraw());
-        EXPECT_EQ(viewer.pendingRedraws(1), 0);
-    }
+    ASSERT_EQ(viewer.unlinkTool(b), S_OK);
+    EXPECT_EQ(viewer.unlinkTool(b), S_FALSE);
+    a->penAnswer = S_FALSE;
+    EXPECT_EQ(viewer.penDown(middle), S_FALSE) << "no tool took it: the viewer's own";
     viewer.unlinkTool(a);
-    viewer.unlinkTool(b);
-}
 
-TEST_F(ViewerTest, SurfacesMustBeMadeCurrentAndBracketed) {
-    bool current = false;
-    sdk::host::ViewerSurface surface([&] { return current; });
     VWSurfaceInfo info;
     EXPECT_EQ(vwSurfaceBeginRenderOpenGL(nullptr, &info), E_POINTER);
-    EXPECT_EQ(vwSurfaceBeginRenderOpenGL(&surface, &info), E_FAIL);
-    EXPECT_EQ(vwSurfaceEndRenderOpenGL(&surface), E_UNEXPECTED);
+    sdk::host::ViewerSurface lost([] { return false; });
+    EXPECT_EQ(vwSurfaceBeginRenderOpenGL(&lost, &info), E_FAIL);
+    EXPECT_EQ(vwSurfaceEndRenderOpenGL(&lost), E_UNEXPECTED);
 }
 
 TEST_F(ViewerTest, ControllerLinksPushedEffectToolsToTheCurrentViewer) {
     auto viewer = std::make_unique<sdk::host::Viewer>(64, 64);
     sdk::host::setCurrentViewer(viewer.get());
-    DWORD shown = 0, other = 0, refused = 0;
+    DWORD shown = 0, refused = 0;
     ASSERT_EQ(VWControllerPushContext(VWCONTEXT_EFFECT_TOOL, a, inspected, nullptr, nullptr, 0.0,
                                       &shown),
               S_OK);
     EXPECT_TRUE(viewer->isLinked(a));
     EXPECT_EQ(a->GetOperator(), inspected);
-    ASSERT_EQ(VWControllerPushContext(3, b, inspected, nullptr, nullptr, 0.0, &other), S_OK);
-    EXPECT_FALSE(viewer->isLinked(b)) << "only effect tools are linked";
 
     // A tool the viewer refuses is not kept.
-    ASSERT_EQ(VWControllerRemoveContext(other), S_OK);
     sdk::failCall("CDSInteractiveTool::OnLinkToViewer", E_ACCESSDENIED);
     EXPECT_EQ(VWControllerPushContext(VWCONTEXT_EFFECT_TOOL, b, inspected, nullptr, nullptr, 0.0,
                                       &refused),
               E_ACCESSDENIED);
     EXPECT_EQ(b->GetOperator(), nullptr);
-    EXPECT_EQ(sdk::host::viewerContexts().size(), 1u);
-
-    ASSERT_EQ(VWControllerRemoveContext(shown), S_OK);
-    EXPECT_FALSE(viewer->isLinked(a));
-    EXPECT_EQ(a->GetOperator(), nullptr);
 
     // A viewer that goes away unlinks its tools; their contexts stay.
-    ASSERT_EQ(VWControllerPushContext(VWCONTEXT_EFFECT_TOOL, a, inspected, nullptr, nullptr, 0.0,
-                                      &shown),
-              S_OK);
     viewer.reset();
     EXPECT_EQ(sdk::host::currentViewer(), nullptr);
     EXPECT_EQ(a->GetViewer(), nullptr);
