@@ -1,11 +1,13 @@
 // The render of one frame: from the host's Execute to a filled output buffer.
 
 #include <atomic>
+#include <cmath>
 
 #include "plugin/effect/bars.hpp"
 #include "plugin/image/col_bar_generator.hpp"
 #include "plugin/image/ramp_generator.hpp"
 #include "plugin/image/texture.hpp"
+#include "plugin/module/project_value.hpp"
 #include "plugin/pages/parameters.hpp"
 #include "sdk/host/pixel_formats.hpp"
 #include "sdk/host/project.hpp"
@@ -24,21 +26,17 @@ int interruptCheck(void* userData, void* stopCode) {
     return 1;
 }
 
-// User size over world size of the project frame, or 0 when any of the four values is missing.
+// User size over world size of the project frame, or 0 when any of the four values is missing
+// (or the world height is 0, which gives no ratio either).
 double aspectFactor() {
     const wchar_t* const names[] = {sdk::host::kFrameUserSizeX, sdk::host::kFrameUserSizeY,
                                     sdk::host::kFrameWorldSizeX, sdk::host::kFrameWorldSizeY};
     double values[4] = {};
     for (int i = 0; i < 4; ++i) {
-        VARIANT v;
-        VariantInit(&v);
-        const HRESULT hr = DSContentGetProperty(names[i], &v);
-        const bool ok = SUCCEEDED(hr) && v.vt == VT_R8;
-        values[i] = ok ? v.dblVal : 0.0;
-        VariantClear(&v);
-        if (!ok) return 0.0;
+        if (!readProjectValue(names[i], values[i])) return 0.0;
     }
-    return values[1] / values[3];
+    const double factor = values[1] / values[3];
+    return std::isfinite(factor) ? factor : 0.0;
 }
 
 struct ImageGeometry {

@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <mutex>
 #include <unordered_map>
+#include <utility>
 
 #include "sdk/platform/call_log.hpp"
 
@@ -71,6 +72,13 @@ Window* windowFromHandle(const void* handle) {
     std::lock_guard lock(t.mutex);
     const auto it = t.windows.find(handle);
     return it == t.windows.end() ? nullptr : it->second.get();
+}
+
+int takeInvalidations(Window* window) {
+    auto& t = table();
+    std::lock_guard lock(t.mutex);
+    if (windowFromHandle(window) == nullptr) return 0;
+    return std::exchange(window->invalidations, 0);
 }
 
 }  // namespace sdk

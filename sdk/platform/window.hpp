@@ -82,6 +82,9 @@ struct SDK_API Window {
 SDK_API Window* createWindow(Window* parent, std::unique_ptr<Window> window);
 // The window a handle stands for, or null for a handle that is not (or no longer) a window.
 SDK_API Window* windowFromHandle(const void* handle);
+// The redraws asked of a window since the last take, which honours them (the count drops to 0);
+// 0 for a handle that is not a window.
+SDK_API int takeInvalidations(Window* window);
 
 }  // namespace sdk
 

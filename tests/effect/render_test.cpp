@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 #include "tests/support/effect_host.hpp"
@@ -244,13 +245,67 @@ TEST_F(Render, PresetFromOneEffectRendersTheSamePictureInAnother) {
     EXPECT_FALSE(first.rowIsZero(30));
 }
 
-TEST_F(Render, CopiesRenderingWhileTheSourceGeometryIsRead) {
+// The source centre follows the middle of the input's world rectangle, scaled to the project;
+// geometry that is not a number never reaches the viewer.
+TEST_F(Render, ARenderOfACopyMovesTheToolsSourceCentre) {
+    struct Case {
+        double worldHeight;            // of the project, whose user height is 576
+        std::array<double, 4> input;   // x, y, width, height in world units
+        KtRectF rect;
+        KtPoint centre;
+        int redraws;
+    };
+    const double nan = std::nan("");
+    const Case cases[] = {
+        {576, {10, 20, 360, 288}, {10, 20, 360, 288}, {190, 164}, 1},
+        {288, {10, 20, 360, 288}, {20, 40, 720, 576}, {380, 328}, 1},   // factor 2
+        {0, {10, 20, 360, 288}, {0, 0, 0, 0}, {0, 0}, 1},                // no factor: 0
+        {576, {nan, 20, 360, 288}, {0, 0, 720, 576}, {360, 288}, 0},     // left as it was
+        {576, {0, 0, 720, 576}, {0, 0, 720, 576}, {360, 288}, 0},        // nothing moved
+    };
+    sdk::host::Viewer viewer(kWidth, kHeight);
+    sdk::host::setCurrentViewer(&viewer);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "world height " << c.worldHeight << ", input x "
+                                        << c.input[0]);
+        sdk::host::setProjectFrame(kWidth, kHeight, kWidth, c.worldHeight);
+        EffectRef source = createEffect();
+        ASSERT_EQ(source.object().pushOverlay(source.get()), S_OK);
+        IDSImageEffect* raw = nullptr;
+        ASSERT_EQ(source->Clone(IID_IDSImageEffect, reinterpret_cast<void**>(&raw)), S_OK);
+        EffectRef copy(raw);
+        ImageRef output(kWidth, kHeight, MFIF_RGBA_RAW_32), input(kWidth, kHeight, MFIF_RGBA_RAW_32);
+        input->setWorldGeometry(c.input[0], c.input[1], c.input[2], c.input[3]);
+        RenderSetup setup(output.image);
+        setup.data.inputs[0] = input.image;
+        const int before = viewer.pendingRedraws(KtTInteract::kOverlayLayer);
+        ASSERT_EQ(render(copy, setup), S_OK);
+
+        const KtTInteract& tool = *source.object().overlayTool();
+        EXPECT_EQ(tool.m_SrcRect.x, c.rect.x);
+        EXPECT_EQ(tool.m_SrcRect.y, c.rect.y);
+        EXPECT_EQ(tool.m_SrcRect.w, c.rect.w);
+        EXPECT_EQ(tool.m_SrcRect.h, c.rect.h);
+        EXPECT_EQ(tool.m_SrcCentre.m_Centre.x, c.centre.x);
+        EXPECT_EQ(tool.m_SrcCentre.m_Centre.y, c.centre.y);
+        EXPECT_EQ(viewer.pendingRedraws(KtTInteract::kOverlayLayer) - before, c.redraws);
+        source.object().popOverlay();
+    }
+    sdk::host::setCurrentViewer(nullptr);
+}
+
+// Copies write the source geometry and move the tool's source centre on their threads while
+// the viewer reads the geometry, hovers the pen over the overlay and refreshes it.
+TEST_F(Render, CopiesRenderingWhileTheViewerUsesTheOverlay) {
+    sdk::host::Viewer viewer(kWidth, kHeight);
+    sdk::host::setCurrentViewer(&viewer);
     ASSERT_EQ(effect.object().pushOverlay(effect.get()), S_OK);
     std::atomic<bool> done{false};
-    std::thread viewer([&] {
-        while (!done) {
+    std::thread viewerThread([&] {
+        for (int step = 0; !done; ++step) {
             const KtRenderGeometry geometry = effect.object().renderGeometry();
             EXPECT_GE(geometry.outputFrame.w, 0.0f);
+            EXPECT_EQ(viewer.penMove({0, 100.0 + step % 50, 100.0}), S_OK);
             static_cast<KtDsEffect&>(effect.object()).refreshOverlay();  // through the vtable
         }
     });
@@ -260,18 +315,20 @@ TEST_F(Render, CopiesRenderingWhileTheSourceGeometryIsRead) {
             IDSImageEffect* raw = nullptr;
             ASSERT_EQ(effect->Clone(IID_IDSImageEffect, reinterpret_cast<void**>(&raw)), S_OK);
             EffectRef copy(raw);
-            ImageRef image(64, 32, MFIF_RGBA_RAW_32);
+            ImageRef image(64, 32, MFIF_RGBA_RAW_32), input(64, 32, MFIF_RGBA_RAW_32);
             RenderSetup setup(image.image);
+            setup.data.inputs[0] = input.image;
             for (int frame = 0; frame < 20; ++frame) {
-                image->setWorldGeometry(frame, 0, 64, 32);
+                input->setWorldGeometry(frame, 0, 64, 32);
                 ASSERT_EQ(render(copy, setup), S_OK);
             }
         });
     }
     for (auto& t : renderers) t.join();
     done = true;
-    viewer.join();
+    viewerThread.join();
     effect.object().popOverlay();
+    sdk::host::setCurrentViewer(nullptr);
 }
 
 }  // namespace
