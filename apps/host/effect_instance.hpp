@@ -9,6 +9,16 @@
 
 namespace pattix::host {
 
+// The parameters a run asks for: a preset file first, then the values given, which win over it.
+// Without a preset every value counts, defaults included.
+struct ParameterChoice {
+    std::string presetPath;  // empty: no preset
+    LONG pattern = 0;
+    bool patternGiven = false;
+    LONG direction = 0;
+    bool directionGiven = false;
+};
+
 class EffectInstance {
 public:
     // Takes the effect and asks GetInfo and GetImageEffectInfo as a generator (an effect that
@@ -30,6 +40,11 @@ public:
     // Applies a saved preset; `source` names it in the RunFailure thrown for a bad one.
     void loadPreset(const std::string& text, const std::string& source);
     std::string savePreset() const { return m_Host->SavePreset(); }
+    // Reads the preset file at `path` and applies it; throws RunFailure naming the file.
+    void loadPresetFile(const std::string& path);
+
+    // Throws RunFailure when the preset cannot be used or the effect refuses a value.
+    void apply(const ParameterChoice& choice);
 
 private:
     ComPtr<IDSImageEffect> m_Effect;
