@@ -16,7 +16,8 @@ std::string modulePath() {
         return chosen;
     }
     Dl_info self{};
-    if (dladdr(reinterpret_cast<const void*>(&modulePath), &self) == 0 || self.dli_fname == nullptr) {
+    if (dladdr(reinterpret_cast<const void*>(&modulePath), &self) == 0 ||
+        self.dli_fname == nullptr) {
         return "libpattix.so";  // the dynamic loader's own search
     }
     const std::filesystem::path plugin(self.dli_fname);

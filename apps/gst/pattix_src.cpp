@@ -28,9 +28,18 @@ constexpr int kDefaultRate = 25;
 // The host's two frame buffers as GStreamer names them: 8-bit RGBA, and the 16-bit buffer
 // converted to unsigned values as pattix writes them.
 GstStaticPadTemplate sourceTemplate = GST_STATIC_PAD_TEMPLATE(
-    "src", GST_PAD_SRC, GST_PAD_ALWAYS, GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE("{ RGBA, RGBA64_LE }")));
+    "src", GST_PAD_SRC, GST_PAD_ALWAYS,
+    GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE("{ RGBA, RGBA64_LE }")));
 
-enum Property { PROP_0, PROP_PATTERN, PROP_DIRECTION, PROP_FIELD, PROP_ROI, PROP_PRESET, PROP_IS_LIVE };
+enum Property {
+    PROP_0,
+    PROP_PATTERN,
+    PROP_DIRECTION,
+    PROP_FIELD,
+    PROP_ROI,
+    PROP_PRESET,
+    PROP_IS_LIVE,
+};
 
 struct SourceState {
     // What the properties say, guarded by the object lock, with a count of changes so that
@@ -54,6 +63,11 @@ GstClockTime timeOfFrames(const SourceState& state, std::int64_t frames) {
     return gst_util_uint64_scale(static_cast<guint64>(frames),
                                  static_cast<guint64>(state.rateDenominator) * GST_SECOND,
                                  static_cast<guint64>(state.rateNumerator));
+}
+
+// The running time at which frame `frames` of the current caps starts.
+GstClockTime startOf(const SourceState& state, std::int64_t frames) {
+    return state.timeBefore + (state.rateNumerator > 0 ? timeOfFrames(state, frames) : 0);
 }
 
 // The patterns as GStreamer lists them: each value's nick is its short name and its name the
@@ -113,6 +127,13 @@ namespace {
 
 SourceState& stateOf(gpointer element) { return *GST_PATTIX_SRC(element)->state; }
 
+// String properties: unset is empty here and null to GLib.
+std::string textOf(const GValue* value) {
+    const char* text = g_value_get_string(value);
+    return text != nullptr ? text : "";
+}
+const char* textOrNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
+
 // The settings and their change count as one consistent snapshot.
 std::pair<SourceSettings, std::uint64_t> snapshot(GstPattixSrc* self) {
     GST_OBJECT_LOCK(self);
@@ -129,7 +150,9 @@ bool configure(GstPattixSrc* self, const StreamFormat& format, bool streaming) {
     state.appliedChanges = changes;
     try {
         const std::string warning = state.source->configure(format, settings);
-        if (!warning.empty()) GST_ELEMENT_WARNING(self, RESOURCE, SETTINGS, ("%s", warning.c_str()), (nullptr));
+        if (!warning.empty()) {
+            GST_ELEMENT_WARNING(self, RESOURCE, SETTINGS, ("%s", warning.c_str()), (nullptr));
+        }
         return true;
     } catch (const std::exception& failure) {
         if (streaming) {
@@ -160,10 +183,8 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
             settings.directionGiven = true;
             break;
         case PROP_FIELD: settings.field = g_value_get_enum(value); break;
-        case PROP_ROI: settings.region = g_value_get_string(value) ? g_value_get_string(value) : ""; break;
-        case PROP_PRESET:
-            settings.presetPath = g_value_get_string(value) ? g_value_get_string(value) : "";
-            break;
+        case PROP_ROI: settings.region = textOf(value); break;
+        case PROP_PRESET: settings.presetPath = textOf(value); break;
         default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec); break;
     }
     ++self->state->changes;
@@ -182,10 +203,8 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
         case PROP_PATTERN: g_value_set_enum(value, settings.pattern); break;
         case PROP_DIRECTION: g_value_set_enum(value, settings.direction); break;
         case PROP_FIELD: g_value_set_enum(value, settings.field); break;
-        case PROP_ROI: g_value_set_string(value, settings.region.empty() ? nullptr : settings.region.c_str()); break;
-        case PROP_PRESET:
-            g_value_set_string(value, settings.presetPath.empty() ? nullptr : settings.presetPath.c_str());
-            break;
+        case PROP_ROI: g_value_set_string(value, textOrNull(settings.region)); break;
+        case PROP_PRESET: g_value_set_string(value, textOrNull(settings.presetPath)); break;
         default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec); break;
     }
     GST_OBJECT_UNLOCK(self);
@@ -232,7 +251,13 @@ gboolean setCaps(GstBaseSrc* base, GstCaps* caps) {
     SourceState& state = *self->state;
     GstVideoInfo info;
     if (!gst_video_info_from_caps(&info, caps)) {
-        GST_ELEMENT_ERROR(self, CORE, NEGOTIATION, ("no frame can be made for these caps"),
+        gint width = 0;
+        gint height = 0;
+        const GstStructure* structure = gst_caps_get_structure(caps, 0);
+        gst_structure_get_int(structure, "width", &width);
+        gst_structure_get_int(structure, "height", &height);
+        GST_ELEMENT_ERROR(self, CORE, NEGOTIATION,
+                          ("size %dx%d is too large for a GStreamer video frame", width, height),
                           ("%" GST_PTR_FORMAT, static_cast<void*>(caps)));
         return FALSE;
     }
@@ -282,11 +307,10 @@ GstFlowReturn create(GstPushSrc* push, GstBuffer** out) {
     if (!frame) return GST_FLOW_FLUSHING;
 
     GstBuffer* buffer = wrapFrame(std::move(frame));
-    const GstClockTime start = state.timeBefore + (state.rateNumerator > 0 ? timeOfFrames(state, state.frames) : 0);
-    GST_BUFFER_PTS(buffer) = start;
+    GST_BUFFER_PTS(buffer) = startOf(state, state.frames);
     GST_BUFFER_DTS(buffer) = GST_CLOCK_TIME_NONE;
     if (state.rateNumerator > 0) {
-        GST_BUFFER_DURATION(buffer) = state.timeBefore + timeOfFrames(state, state.frames + 1) - start;
+        GST_BUFFER_DURATION(buffer) = startOf(state, state.frames + 1) - GST_BUFFER_PTS(buffer);
     }
     GST_BUFFER_OFFSET(buffer) = static_cast<guint64>(state.framesBefore + state.frames);
     GST_BUFFER_OFFSET_END(buffer) = GST_BUFFER_OFFSET(buffer) + 1;
