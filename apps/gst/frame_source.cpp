@@ -95,8 +95,7 @@ std::string FrameSource::configure(const StreamFormat& format, const SourceSetti
     host::requireFrameFits(render.size, format.depth, host::physicalMemoryBytes());
 
     sdk::host::setProjectFrame(format.width, format.height);
-    state.effect.apply({settings.presetPath, settings.pattern, settings.patternGiven,
-                        settings.direction, settings.directionGiven});
+    state.effect.apply(settings.parameters);
     auto renderer = std::make_unique<host::FrameRenderer>(state.effect, render, state.context);
     state.pool = ImagePool::create(*renderer);
     state.renderer = std::move(renderer);
@@ -104,8 +103,9 @@ std::string FrameSource::configure(const StreamFormat& format, const SourceSetti
 
     const LONG pattern = state.effect.value(PARAM_PATTERN);
     if (pattern >= 0 && pattern < kPatternCount) return {};
+    const std::string& preset = settings.parameters.presetPath;
     return "Pattern " + std::to_string(pattern) +
-           (settings.presetPath.empty() ? "" : " (from preset '" + settings.presetPath + "')") +
+           (preset.empty() ? "" : " (from preset '" + preset + "')") +
            " is none of the nine patterns (0-8); it is drawn as the module draws such a value";
 }
 

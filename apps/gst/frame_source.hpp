@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "apps/host/parameter_choice.hpp"
+
 namespace sdk::host {
 class HostImage;
 }
@@ -20,11 +22,7 @@ class ImagePool;
 
 // What the element's properties ask for, as the user set them.
 struct SourceSettings {
-    std::string presetPath;  // empty: no preset
-    int pattern = 0;
-    bool patternGiven = false;
-    int direction = 0;
-    bool directionGiven = false;
+    host::ParameterChoice parameters;
     int field = 0;       // the host's field indicator: 0 whole frame, 1 first, 2 second
     std::string region;  // "X,Y,W,H", or empty for the whole frame
 };

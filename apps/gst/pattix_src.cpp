@@ -175,16 +175,16 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
     SourceSettings& settings = self->state->settings;
     switch (id) {
         case PROP_PATTERN:
-            settings.pattern = g_value_get_enum(value);
-            settings.patternGiven = true;
+            settings.parameters.pattern = g_value_get_enum(value);
+            settings.parameters.patternGiven = true;
             break;
         case PROP_DIRECTION:
-            settings.direction = g_value_get_enum(value);
-            settings.directionGiven = true;
+            settings.parameters.direction = g_value_get_enum(value);
+            settings.parameters.directionGiven = true;
             break;
         case PROP_FIELD: settings.field = g_value_get_enum(value); break;
         case PROP_ROI: settings.region = textOf(value); break;
-        case PROP_PRESET: settings.presetPath = textOf(value); break;
+        case PROP_PRESET: settings.parameters.presetPath = textOf(value); break;
         default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec); break;
     }
     ++self->state->changes;
@@ -200,11 +200,11 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
     GST_OBJECT_LOCK(self);
     const SourceSettings& settings = self->state->settings;
     switch (id) {
-        case PROP_PATTERN: g_value_set_enum(value, settings.pattern); break;
-        case PROP_DIRECTION: g_value_set_enum(value, settings.direction); break;
+        case PROP_PATTERN: g_value_set_enum(value, settings.parameters.pattern); break;
+        case PROP_DIRECTION: g_value_set_enum(value, settings.parameters.direction); break;
         case PROP_FIELD: g_value_set_enum(value, settings.field); break;
         case PROP_ROI: g_value_set_string(value, textOrNull(settings.region)); break;
-        case PROP_PRESET: g_value_set_string(value, textOrNull(settings.presetPath)); break;
+        case PROP_PRESET: g_value_set_string(value, textOrNull(settings.parameters.presetPath)); break;
         default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec); break;
     }
     GST_OBJECT_UNLOCK(self);

@@ -5,19 +5,10 @@
 #include <string>
 
 #include "apps/host/com_ptr.hpp"
+#include "apps/host/parameter_choice.hpp"
 #include "sdk/host/image_effect.hpp"
 
 namespace pattix::host {
-
-// The parameters a run asks for: a preset file first, then the values given, which win over it.
-// Without a preset every value counts, defaults included.
-struct ParameterChoice {
-    std::string presetPath;  // empty: no preset
-    LONG pattern = 0;
-    bool patternGiven = false;
-    LONG direction = 0;
-    bool directionGiven = false;
-};
 
 class EffectInstance {
 public:
