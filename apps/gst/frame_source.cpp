@@ -69,8 +69,9 @@ struct FrameSource::State {
     host::EffectInstance effect{session->createEffect()};
     std::unique_ptr<host::FrameRenderer> renderer;
     std::shared_ptr<ImagePool> pool;
-    // Only part of the picture is drawn (a region or one field): a used 8-bit image, whose
-    // rows were swapped, must be cleared again.
+    // The render may leave pixels untouched (a region, one field, a pattern value outside
+    // 0-8): an image used before is cleared again, since its last frame was turned in place
+    // and may have been written to downstream.
     bool partialDraw = false;
     std::vector<std::byte> row;
 };
@@ -99,10 +100,11 @@ std::string FrameSource::configure(const StreamFormat& format, const SourceSetti
     auto renderer = std::make_unique<host::FrameRenderer>(state.effect, render, state.context);
     state.pool = ImagePool::create(*renderer);
     state.renderer = std::move(renderer);
-    state.partialDraw = render.region.has_value() || render.field != DS_FIELD_FRAME;
-
     const LONG pattern = state.effect.value(PARAM_PATTERN);
-    if (pattern >= 0 && pattern < kPatternCount) return {};
+    const bool knownPattern = pattern >= 0 && pattern < kPatternCount;
+    state.partialDraw =
+        render.region.has_value() || render.field != DS_FIELD_FRAME || !knownPattern;
+    if (knownPattern) return {};
     const std::string& preset = settings.parameters.presetPath;
     return "Pattern " + std::to_string(pattern) +
            (preset.empty() ? "" : " (from preset '" + preset + "')") +
@@ -112,7 +114,7 @@ std::string FrameSource::configure(const StreamFormat& format, const SourceSetti
 Frame FrameSource::render(std::int64_t frame) {
     State& state = *m_State;
     auto [image, used] = state.pool->take();
-    if (used && state.partialDraw && image->format() == MFIF_RGBA_RAW_32) {
+    if (used && state.partialDraw) {
         std::memset(image->data(), 0, image->sizeBytes());
     }
     if (!state.renderer->render(frame, *image)) {

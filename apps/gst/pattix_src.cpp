@@ -204,7 +204,9 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
         case PROP_DIRECTION: g_value_set_enum(value, settings.parameters.direction); break;
         case PROP_FIELD: g_value_set_enum(value, settings.field); break;
         case PROP_ROI: g_value_set_string(value, textOrNull(settings.region)); break;
-        case PROP_PRESET: g_value_set_string(value, textOrNull(settings.parameters.presetPath)); break;
+        case PROP_PRESET:
+            g_value_set_string(value, textOrNull(settings.parameters.presetPath));
+            break;
         default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec); break;
     }
     GST_OBJECT_UNLOCK(self);
