@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/apps/pattix_process.hpp"
+#include "tests/gst/host_failures.hpp"
 
 namespace pattix::testing {
 namespace {
@@ -274,6 +275,7 @@ TEST_F(PattixSrc, WhatCannotBeUsedIsReportedOnTheBus) {
         GstMessageType type;
         std::string text;
         const char* module = nullptr;  // PATTIX_MODULE, when set
+        bool failRender = false;
     };
     const std::string preset = savedPreset();
     const std::string strangePreset = (m_Folder / "strange.preset").string();
@@ -289,10 +291,12 @@ TEST_F(PattixSrc, WhatCannotBeUsedIsReportedOnTheBus) {
          "Pattern 42 (from preset '" + strangePreset + "') is none of the nine patterns"},
         {"pattixsrc", GST_MESSAGE_ERROR, "cannot load module '/nonexistent/libpattix.so'",
          "/nonexistent/libpattix.so"},
+        {"pattixsrc", GST_MESSAGE_ERROR, "the module refused to render frame 0", nullptr, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.launch);
         if (c.module) ::setenv("PATTIX_MODULE", c.module, 1);
+        if (c.failRender) failEveryRender();
         GstElement* pipeline = gst_parse_launch((c.launch + " ! fakesink").c_str(), nullptr);
         ASSERT_NE(pipeline, nullptr);
         GstBus* bus = gst_element_get_bus(pipeline);
@@ -303,6 +307,7 @@ TEST_F(PattixSrc, WhatCannotBeUsedIsReportedOnTheBus) {
         gst_object_unref(bus);
         gst_object_unref(pipeline);
         ::unsetenv("PATTIX_MODULE");
+        clearHostFailures();
 
         EXPECT_EQ(report.type, c.type);
         EXPECT_NE(report.text.find(c.text), std::string::npos) << report.text;
