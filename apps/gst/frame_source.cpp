@@ -18,10 +18,26 @@
 namespace pattix::gst {
 namespace {
 
-// The 8-bit host buffer stores the bottom row first: its rows are swapped end for end through
-// `row`, which holds one. The 16-bit buffer is top row first already; its 2.14 values become
-// the rgba64le values pattix writes, in place.
-void toStreamLayout(sdk::host::HostImage& image, std::vector<std::byte>& row) {
+// Swaps two rows a block at a time through registers: a third less memory traffic than
+// copying one row aside.
+void swapRows(std::byte* a, std::byte* b, std::size_t bytes) {
+    constexpr std::size_t kBlock = 128;
+    std::size_t i = 0;
+    for (; i + kBlock <= bytes; i += kBlock) {
+        std::byte first[kBlock];
+        std::byte second[kBlock];
+        std::memcpy(first, a + i, kBlock);
+        std::memcpy(second, b + i, kBlock);
+        std::memcpy(a + i, second, kBlock);
+        std::memcpy(b + i, first, kBlock);
+    }
+    for (; i < bytes; ++i) std::swap(a[i], b[i]);
+}
+
+// The 8-bit host buffer stores the bottom row first: its rows are swapped end for end. The
+// 16-bit buffer is top row first already; its 2.14 values become the rgba64le values pattix
+// writes, in place.
+void toStreamLayout(sdk::host::HostImage& image) {
     std::byte* const data = image.data();
     if (image.format() == MFIF_RGBA_S2_14) {
         host::convertFixedToUnsigned16<std::endian::little>(
@@ -30,14 +46,9 @@ void toStreamLayout(sdk::host::HostImage& image, std::vector<std::byte>& row) {
         return;
     }
     const std::size_t rowBytes = image.rowBytes();
-    row.resize(rowBytes);
     for (std::size_t top = 0, bottom = static_cast<std::size_t>(image.height()) - 1; top < bottom;
          ++top, --bottom) {
-        std::byte* const upper = data + top * rowBytes;
-        std::byte* const lower = data + bottom * rowBytes;
-        std::memcpy(row.data(), upper, rowBytes);
-        std::memcpy(upper, lower, rowBytes);
-        std::memcpy(lower, row.data(), rowBytes);
+        swapRows(data + top * rowBytes, data + bottom * rowBytes, rowBytes);
     }
 }
 
@@ -73,7 +84,6 @@ struct FrameSource::State {
     // 0-8): an image used before is cleared again, since its last frame was turned in place
     // and may have been written to downstream.
     bool partialDraw = false;
-    std::vector<std::byte> row;
 };
 
 FrameSource::FrameSource() : m_State(std::make_unique<State>()) {}
@@ -121,7 +131,7 @@ Frame FrameSource::render(std::int64_t frame) {
         state.pool->giveBack(std::move(image));
         return {};
     }
-    toStreamLayout(*image, state.row);
+    toStreamLayout(*image);
     return Frame(image.release(), state.pool);
 }
 
