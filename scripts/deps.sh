@@ -9,7 +9,8 @@ packages=(
   libpng-dev libcli11-dev
   libfontconfig-dev libfreetype-dev fonts-dejavu-core fonts-liberation2
   libgl-dev libopengl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
-  libcairo2-dev libpango1.0-dev fonts-dejavu-core poppler-utils
+  libcairo2-dev libpango1.0-dev poppler-utils
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base
 )
 
 missing=()

@@ -1,8 +1,14 @@
 #include "apps/host/effect_instance.hpp"
 
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
 #include "apps/host/errors.hpp"
 #include "apps/host/module_session.hpp"
 #include "apps/host/text.hpp"
+#include "plugin/pages/parameters.hpp"
 
 namespace pattix::host {
 namespace {
@@ -65,6 +71,23 @@ void EffectInstance::loadPreset(const std::string& text, const std::string& sour
     if (FAILED(m_Host->LoadPreset(text, &error))) {
         throw RunFailure("preset " + source + " cannot be used: " + error);
     }
+}
+
+void EffectInstance::loadPresetFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    if (in) text << in.rdbuf();
+    if (!in || in.bad()) {
+        throw RunFailure("cannot read preset '" + path + "': " + std::strerror(errno));
+    }
+    loadPreset(text.str(), "'" + path + "'");
+}
+
+void EffectInstance::apply(const ParameterChoice& choice) {
+    const bool preset = !choice.presetPath.empty();
+    if (preset) loadPresetFile(choice.presetPath);
+    if (!preset || choice.patternGiven) setInteger(PARAM_PATTERN, choice.pattern);
+    if (!preset || choice.directionGiven) setInteger(PARAM_RAMP_DIRECTION, choice.direction);
 }
 
 }  // namespace pattix::host

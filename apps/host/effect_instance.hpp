@@ -5,6 +5,7 @@
 #include <string>
 
 #include "apps/host/com_ptr.hpp"
+#include "apps/host/parameter_choice.hpp"
 #include "sdk/host/image_effect.hpp"
 
 namespace pattix::host {
@@ -30,6 +31,11 @@ public:
     // Applies a saved preset; `source` names it in the RunFailure thrown for a bad one.
     void loadPreset(const std::string& text, const std::string& source);
     std::string savePreset() const { return m_Host->SavePreset(); }
+    // Reads the preset file at `path` and applies it; throws RunFailure naming the file.
+    void loadPresetFile(const std::string& path);
+
+    // Throws RunFailure when the preset cannot be used or the effect refuses a value.
+    void apply(const ParameterChoice& choice);
 
 private:
     ComPtr<IDSImageEffect> m_Effect;

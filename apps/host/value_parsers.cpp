@@ -1,5 +1,7 @@
 #include "apps/host/value_parsers.hpp"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -120,6 +122,14 @@ std::optional<PixelRegion> clipRegion(const PixelRegion& region, const FrameSize
                        static_cast<int>(y1 - y0)};
 }
 
+PixelRegion regionInside(const PixelRegion& region, const FrameSize& size) {
+    if (const auto clipped = clipRegion(region, size)) return *clipped;
+    throw UsageError("region '" + std::to_string(region.x) + "," + std::to_string(region.y) + "," +
+                     std::to_string(region.width) + "," + std::to_string(region.height) +
+                     "' lies outside the " + std::to_string(size.width) + "x" +
+                     std::to_string(size.height) + " picture");
+}
+
 int parseDepth(std::string_view text) {
     if (text == "8" || text == "16") return text == "8" ? 8 : 16;
     throw UsageError("depth " + quoted(text) + " is not one of: 8, 16");
@@ -167,6 +177,14 @@ void requireFrameFits(const FrameSize& size, int depth, std::uint64_t memoryByte
     const std::string need = bytes ? "needs " + gibibytes(*bytes) : "needs more than 16 EiB";
     throw UsageError(subject + " " + need + " for one " + std::to_string(depth) +
                      "-bit frame, more than the " + gibibytes(memoryBytes) + " of memory here");
+}
+
+std::uint64_t physicalMemoryBytes() {
+    const long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0
+               ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize)
+               : UINT64_MAX;
 }
 
 }  // namespace pattix::host

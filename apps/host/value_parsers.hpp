@@ -32,6 +32,9 @@ PixelRegion parseRegion(std::string_view text);
 // The part of `region` inside a picture of `size`; nullopt when they do not meet.
 std::optional<PixelRegion> clipRegion(const PixelRegion& region, const FrameSize& size);
 
+// The part of `region` inside a picture of `size`; throws UsageError when they do not meet.
+PixelRegion regionInside(const PixelRegion& region, const FrameSize& size);
+
 // 8 or 16 (bits per component of the host image).
 int parseDepth(std::string_view text);
 
@@ -49,5 +52,8 @@ std::optional<std::uint64_t> frameBytes(const FrameSize& size, int depth);
 
 // Throws UsageError when one frame of `size` at `depth` cannot fit in `memoryBytes`.
 void requireFrameFits(const FrameSize& size, int depth, std::uint64_t memoryBytes);
+
+// The machine's memory in bytes (UINT64_MAX when the system does not say).
+std::uint64_t physicalMemoryBytes();
 
 }  // namespace pattix::host
