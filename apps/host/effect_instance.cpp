@@ -67,4 +67,12 @@ void EffectInstance::loadPreset(const std::string& text, const std::string& sour
     }
 }
 
+std::string EffectInstance::savePreset() const {
+    std::string text;
+    if (const HRESULT hr = m_Host->SavePreset(&text); FAILED(hr)) {
+        throw RunFailure(refusal("a parameter value for the preset", hr));
+    }
+    return text;
+}
+
 }  // namespace pattix::host

@@ -29,7 +29,9 @@ public:
 
     // Applies a saved preset; `source` names it in the RunFailure thrown for a bad one.
     void loadPreset(const std::string& text, const std::string& source);
-    std::string savePreset() const { return m_Host->SavePreset(); }
+    // The parameters as a preset; throws RunFailure when the host will not give a value, since
+    // a preset without it would later apply as if it were whole.
+    std::string savePreset() const;
 
 private:
     ComPtr<IDSImageEffect> m_Effect;

@@ -38,7 +38,9 @@ SDK_API const ResourceTable* moduleResources(HINSTANCE module);
 
 }  // namespace sdk
 
-constexpr LPCWSTR MAKEINTRESOURCEW(UINT id) {
+// A resource named by number: the number stands in the pointer, as Windows has it. Not constexpr:
+// a reinterpret_cast is never a constant expression.
+inline LPCWSTR MAKEINTRESOURCEW(UINT id) {
     return reinterpret_cast<LPCWSTR>(static_cast<std::uintptr_t>(id & 0xFFFFu));
 }
 

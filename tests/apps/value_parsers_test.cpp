@@ -69,8 +69,13 @@ TEST(FrameSizes, AFrameMustFitInMemory) {
                           "24.0 GiB of memory here"));
     // w * h * 8 no longer fits in 64 bits.
     EXPECT_EQ(frameBytes({2147483647, 2147483647}, 16), std::nullopt);
-    EXPECT_THAT(refusalOf([&] { requireFrameFits({2147483647, 2147483647}, 16, 24 * kGiB); }),
-                HasSubstr("needs more than"));
+    // A row of 2 GiB or more does not fit the host's signed 32-bit row step, at any height.
+    EXPECT_NO_THROW(requireFrameFits({536870911, 1}, 8, 24 * kGiB));
+    EXPECT_NO_THROW(requireFrameFits({268435455, 1}, 16, 24 * kGiB));
+    EXPECT_THAT(refusalOf([&] { requireFrameFits({536870912, 1}, 8, 24 * kGiB); }),
+                HasSubstr("size 536870912x1 is too wide at depth 8"));
+    EXPECT_THAT(refusalOf([&] { requireFrameFits({268435456, 1}, 16, 24 * kGiB); }),
+                HasSubstr("a row holds at most 268435455 pixels"));
 }
 
 TEST(Regions, XYWidthHeightIsAccepted) {
