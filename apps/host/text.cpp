@@ -81,7 +81,7 @@ std::string printable(std::string_view text) {
     return out;
 }
 
-std::string quoted(std::string_view text) {
+std::string quote(std::string_view text) {
     // Enough for any path or value typed by hand; more only buries the message.
     constexpr std::size_t kLongest = 200;
     if (text.size() <= kLongest) return "'" + printable(text) + "'";

@@ -17,6 +17,7 @@ std::string toUtf8(std::wstring_view text);
 std::string printable(std::string_view text);
 
 // A value as messages quote it: in single quotes, printable, and a long one by its start only.
-std::string quoted(std::string_view text);
+// (Not named quoted: for a std::string, argument-dependent lookup would prefer std::quoted.)
+std::string quote(std::string_view text);
 
 }  // namespace pattix::host

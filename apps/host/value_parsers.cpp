@@ -69,7 +69,7 @@ FrameSize parseFrameSize(std::string_view text, std::string_view what) {
     for (const NamedSize& preset : kSizePresets) {
         if (equalsIgnoringCase(text, preset.name)) return preset.size;
     }
-    const std::string subject = std::string(what) + " " + quoted(text);
+    const std::string subject = std::string(what) + " " + quote(text);
     const std::size_t cross = text.find_first_of("xX");
     const auto width = wholeNumber<long long>(text.substr(0, cross));
     const auto height = cross == std::string_view::npos
@@ -106,18 +106,18 @@ PixelRegion parseRegion(std::string_view text) {
         rest = rest.substr(comma + 1);
     }
     if (good && count == values.size() && beyondRange) {
-        throw UsageError("region " + quoted(text) + " has a number too large: X, Y, W and H must "
+        throw UsageError("region " + quote(text) + " has a number too large: X, Y, W and H must "
                          "lie within " + std::to_string(std::numeric_limits<int>::min()) + " to " +
                          std::to_string(std::numeric_limits<int>::max()));
     }
     if (!good || count != values.size()) {
-        throw UsageError("region " + quoted(text) +
+        throw UsageError("region " + quote(text) +
                          " is not a region: give X,Y,W,H in pixels, x from the left and y from "
                          "the bottom row");
     }
     const PixelRegion region{values[0], values[1], values[2], values[3]};
     if (region.width < 1 || region.height < 1) {
-        throw UsageError("region " + quoted(text) + " has no area: W and H must be at least 1");
+        throw UsageError("region " + quote(text) + " has no area: W and H must be at least 1");
     }
     return region;
 }
@@ -137,7 +137,7 @@ std::optional<PixelRegion> clipRegion(const PixelRegion& region, const FrameSize
 
 int parseDepth(std::string_view text) {
     if (text == "8" || text == "16") return text == "8" ? 8 : 16;
-    throw UsageError("depth " + quoted(text) + " is not one of: 8, 16");
+    throw UsageError("depth " + quote(text) + " is not one of: 8, 16");
 }
 
 int parseField(std::string_view text) {
@@ -145,23 +145,23 @@ int parseField(std::string_view text) {
     static constexpr std::array<int, 3> kIndicators = {DS_FIELD_FRAME, DS_FIELD_FIRST,
                                                        DS_FIELD_SECOND};
     if (const auto index = oneOf(text, kNames)) return kIndicators[*index];
-    throw UsageError("field " + quoted(text) + " is not one of: both, first, second");
+    throw UsageError("field " + quote(text) + " is not one of: both, first, second");
 }
 
 int parseDirection(std::string_view text) {
     static constexpr std::array<std::string_view, 2> kNames = {"horizontal", "vertical"};
     if (const auto index = oneOf(text, kNames)) return *index;
-    throw UsageError("direction " + quoted(text) + " is not one of: horizontal, vertical");
+    throw UsageError("direction " + quote(text) + " is not one of: horizontal, vertical");
 }
 
 std::int64_t parseFrameCount(std::string_view text) {
     const auto count = wholeNumber<std::int64_t>(text);
     if (count.outOfRange && text.front() != '-') {
-        throw UsageError("frame count " + quoted(text) + " is too large: at most " +
+        throw UsageError("frame count " + quote(text) + " is too large: at most " +
                          std::to_string(std::numeric_limits<std::int64_t>::max()));
     }
     if (!count.value || *count.value < 1) {
-        throw UsageError("frame count " + quoted(text) + " is not a whole number of at least 1");
+        throw UsageError("frame count " + quote(text) + " is not a whole number of at least 1");
     }
     return *count.value;
 }

@@ -48,7 +48,7 @@ constexpr std::size_t kLargestPreset = std::size_t{1} << 20;
 
 // How messages name a preset: "preset 'look.preset'", "preset on standard input".
 std::string presetSource(const std::string& path) {
-    return path == "-" ? "on standard input" : host::quoted(path);
+    return path == "-" ? "on standard input" : host::quote(path);
 }
 std::string presetName(const std::string& path) { return "preset " + presetSource(path); }
 
@@ -114,7 +114,7 @@ void savePreset(std::optional<StagedFile>& file, const std::string& text) {
         return;
     }
     iovec range{const_cast<char*>(text.data()), text.size()};
-    writeRanges(file->fd(), {&range, 1}, host::quoted(file->target()));
+    writeRanges(file->fd(), {&range, 1}, host::quote(file->target()));
     file->commit();
 }
 

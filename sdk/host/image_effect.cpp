@@ -263,8 +263,9 @@ constexpr std::string_view kPresetHeader = "DS-Preset 1";
 std::string excerpt(std::string_view text) {
     constexpr std::size_t kLongest = 48;
     std::string out = "'";
-    for (std::size_t i = 0; i < text.size() && i < kLongest; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
+    std::size_t shown = 0;
+    for (; shown < text.size() && out.size() <= kLongest; ++shown) {
+        const auto c = static_cast<unsigned char>(text[shown]);
         if (c >= 0x20 && c < 0x7F) {
             out += static_cast<char>(c);
         } else {
@@ -272,7 +273,7 @@ std::string excerpt(std::string_view text) {
             out += {'\\', 'x', kDigits[c >> 4], kDigits[c & 0xF]};
         }
     }
-    out += text.size() > kLongest ? "'..." : "'";
+    out += shown < text.size() ? "'..." : "'";
     return out;
 }
 
