@@ -1,8 +1,5 @@
 // pattix: renders the Pattix test patterns by driving the module as the host does.
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -36,30 +33,15 @@ int fail(int status, const std::string& message) {
 
 // What went to standard output (help, lists, the closing line, a preset) counts only once it
 // is out: a full disk or a closed descriptor fails the run instead of passing unseen.
-int finishStandardOutput(int status) {
+int finishStandardOutput() {
     errno = 0;
     std::cout.flush();
     const bool flushed = std::fflush(stdout) == 0;
     const int error = errno;
-    if (flushed && !std::ferror(stdout) && std::cout.good()) return status;
-    if (status != 0) return status;
+    if (flushed && !std::ferror(stdout) && std::cout.good()) return 0;
     return fail(pattix::host::kExitFailure,
                 std::string("cannot write standard output") +
                     (error != 0 ? std::string(": ") + std::strerror(error) : std::string()));
-}
-
-// A standard stream that was closed when the program started keeps its number taken, by
-// /dev/null opened the other way round: writing to it still fails as on a closed descriptor,
-// and no file that pattix opens can take the number and receive text meant for the stream.
-void reserveClosedStandardStreams() {
-    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-        const int reserved = ::open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
-        if (reserved >= 0 && reserved != fd) {
-            ::dup2(reserved, fd);
-            ::close(reserved);
-        }
-    }
 }
 
 std::string stopMessage(int exitStatus) {
@@ -76,11 +58,10 @@ int main(int argc, char** argv) {
     // A reader that goes away (`pattix -o - | head -c 100`) becomes a write error with a
     // message, not a silent death.
     std::signal(SIGPIPE, SIG_IGN);
-    reserveClosedStandardStreams();
     try {
         const auto options = parseCommandLine(argc, argv);
-        if (!options) return finishStandardOutput(0);
-        return finishStandardOutput(runCommand(*options, defaultModulePath(argv[0])));
+        const int status = options ? runCommand(*options, defaultModulePath(argv[0])) : 0;
+        return status != 0 ? status : finishStandardOutput();
     } catch (const host::UsageError& error) {
         return fail(host::kExitUsage, error.what());
     } catch (const host::Interrupted& interrupted) {

@@ -1,6 +1,5 @@
 #include "apps/pattix/stop_signal.hpp"
 
-#include <pthread.h>
 #include <signal.h>
 
 #include <atomic>
@@ -15,25 +14,20 @@ std::atomic<sdk::host::HostExecutionContext*> g_context{nullptr};
 volatile std::sig_atomic_t g_signal = 0;
 static_assert(std::atomic<sdk::host::HostExecutionContext*>::is_always_lock_free,
               "the handler may only touch lock-free atomics");
-pthread_t g_writer;
 
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ};
 struct sigaction g_previous[std::size(kStopSignals)];
 bool g_installed[std::size(kStopSignals)];
 
 extern "C" void onStopSignal(int signalNumber) {
-    if (g_signal == 0) g_signal = signalNumber;
+    g_signal = signalNumber;
     // requestStop is a relaxed store to an atomic flag: safe in a signal handler.
     if (auto* context = g_context.load()) context->requestStop();
-    // The kernel hands a signal to any thread that does not block it, such as a render thread;
-    // the writing thread must get it too, to be woken from a write that a stalled reader blocks.
-    if (!pthread_equal(pthread_self(), g_writer)) pthread_kill(g_writer, signalNumber);
 }
 
 }  // namespace
 
 StopSignal::StopSignal(sdk::host::HostExecutionContext& context) {
-    g_writer = pthread_self();
     g_context.store(&context);
     struct sigaction action {};
     action.sa_handler = onStopSignal;

@@ -10,9 +10,9 @@ namespace pattix::cli {
 
 class StopSignal {
 public:
-    // Installs the handlers (without SA_RESTART, so a blocked write returns) for its lifetime,
-    // on the calling thread, which does the writing. A signal that was ignored when the program
-    // started stays ignored, as shells start background jobs (nohup, `&` without job control).
+    // Installs the handlers (without SA_RESTART, so a blocked write returns) for its lifetime.
+    // A signal that was ignored when the program started stays ignored, as shells start
+    // background jobs (nohup, `&` without job control).
     explicit StopSignal(sdk::host::HostExecutionContext& context);
     StopSignal(const StopSignal&) = delete;
     StopSignal& operator=(const StopSignal&) = delete;

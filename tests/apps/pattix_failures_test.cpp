@@ -99,16 +99,22 @@ TEST(PattixFailures, StopSignalsRemoveThePartialFileAndExitWith128PlusTheSignal)
 
 // The file-size limit (ulimit -f) sends SIGXFSZ in the middle of a write.
 TEST(PattixFailures, TheFileSizeLimitRemovesThePartialFile) {
-    const TempFolder folder;
-    Launch launch;
-    launch.prepare = [] {
-        const rlimit oneMiB{1 << 20, 1 << 20};
-        ::setrlimit(RLIMIT_FSIZE, &oneMiB);
+    const std::pair<std::vector<std::string>, rlim_t> cases[] = {
+        {{"-s", "320x240", "-n", "100", "-o", "big.rgba"}, 1 << 20},
+        {{"-p", "rgb-crossed-ramp", "-s", "320x240", "--depth", "16", "-o", "big.png"}, 512},
     };
-    const pid_t pid =
-        startPattix({"-s", "320x240", "-n", "100", "-o", "big.rgba"}, folder.path(), launch);
-    EXPECT_EQ(waitForPattix(pid), 128 + SIGXFSZ);
-    EXPECT_THAT(folder.names(), ElementsAre());
+    for (const auto& [arguments, limit] : cases) {
+        const TempFolder folder;
+        Launch launch;
+        launch.prepare = [bytes = limit] {
+            const rlimit fileSize{bytes, bytes};
+            ::setrlimit(RLIMIT_FSIZE, &fileSize);
+        };
+        const RunResult result = runPattixInto(arguments, folder.path(), launch);
+        EXPECT_EQ(result.status, 128 + SIGXFSZ);
+        EXPECT_EQ(result.err, "pattix: interrupted by SIGXFSZ; unfinished output removed\n");
+        EXPECT_THAT(folder.names(), ElementsAre());
+    }
 }
 
 // nohup and background jobs start a program with SIGHUP ignored; it must stay so.

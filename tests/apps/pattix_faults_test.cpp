@@ -213,7 +213,7 @@ TEST(PattixFaults, RawFramesAreNotPouredOntoATerminal) {
     ASSERT_EQ(::openpty(&controller, &terminal, nullptr, nullptr, nullptr), 0);
     Launch launch;
     launch.out = terminal;
-    const RunResult result = runPattixInto({"-o", "-"}, folder.path(), launch);
+    const RunResult result = runPattixInto({"-s", "16x16", "-o", "-"}, folder.path(), launch);
     ::close(terminal);
     ::close(controller);
     EXPECT_EQ(result.status, 2);
