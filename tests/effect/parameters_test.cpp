@@ -133,13 +133,19 @@ TEST_F(Parameters, PresetRoundTripAndRefusals) {
     EXPECT_EQ(untouched.host().LoadPreset(twoValues, &error), E_ACCESSDENIED);
     EXPECT_EQ(getInt(untouched, PARAM_RAMP_DIRECTION), 0);
     EXPECT_EQ(getInt(untouched, PARAM_PATTERN), 0);
-    // ... also when the host would not have answered a read of the old values.
+    // ... also when the host would not have answered a read of the old values; the pages hear
+    // of the values put back.
+    Listener listener;
+    untouched.host().AddPropertyListener(&listener);
     sdk::failCall("CDSBasePropertyContainer::GetPlainProperty", E_ACCESSDENIED, -1);
     sdk::failCall("CDSBasePropertyContainer::SetPlainProperty", E_ACCESSDENIED, 1, 1);
     EXPECT_EQ(untouched.host().LoadPreset(twoValues, &error), E_ACCESSDENIED);
     sdk::clearFailures();
+    untouched.host().RemovePropertyListener(&listener);
     EXPECT_EQ(getInt(untouched, PARAM_RAMP_DIRECTION), 0);
     EXPECT_EQ(getInt(untouched, PARAM_PATTERN), 0);
+    const std::vector<GUID> told = {PARAM_RAMP_DIRECTION, PARAM_RAMP_DIRECTION, PARAM_PATTERN};
+    EXPECT_EQ(listener.seen, told);
 
     // A preset is whole or not made: a value the host will not read fails the save.
     std::string partial = "kept";
