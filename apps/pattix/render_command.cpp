@@ -129,7 +129,7 @@ void applyParameters(host::EffectInstance& effect, const Options& options, int p
             // Drawn as the module draws any value it has no pattern for, but not unnoticed.
             std::fprintf(stderr, "pattix: %s sets Pattern to %ld, which is none of the patterns "
                          "0-8; the picture is black\n",
-                         host::printable(presetName(options.presetPath)).c_str(),
+                         presetName(options.presetPath).c_str(),
                          static_cast<long>(value));
         }
     }
