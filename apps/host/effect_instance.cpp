@@ -1,12 +1,8 @@
 #include "apps/host/effect_instance.hpp"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <sstream>
-
 #include "apps/host/errors.hpp"
 #include "apps/host/module_session.hpp"
+#include "apps/host/preset_file.hpp"
 #include "apps/host/text.hpp"
 #include "plugin/pages/parameters.hpp"
 
@@ -73,19 +69,23 @@ void EffectInstance::loadPreset(const std::string& text, const std::string& sour
     }
 }
 
-void EffectInstance::loadPresetFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    if (in) text << in.rdbuf();
-    if (!in || in.bad()) {
-        throw RunFailure("cannot read preset '" + path + "': " + std::strerror(errno));
+std::string EffectInstance::savePreset() const {
+    std::string text;
+    if (const HRESULT hr = m_Host->SavePreset(&text); FAILED(hr)) {
+        throw RunFailure(refusal("a parameter value for the preset", hr));
     }
-    loadPreset(text.str(), "'" + path + "'");
+    return text;
 }
 
-void EffectInstance::apply(const ParameterChoice& choice) {
+void EffectInstance::loadPresetFile(const std::string& path,
+                                    const std::function<void()>& interrupted) {
+    loadPreset(readPresetText(path, interrupted), presetSource(path));
+}
+
+void EffectInstance::apply(const ParameterChoice& choice,
+                           const std::function<void()>& interrupted) {
     const bool preset = !choice.presetPath.empty();
-    if (preset) loadPresetFile(choice.presetPath);
+    if (preset) loadPresetFile(choice.presetPath, interrupted);
     if (!preset || choice.patternGiven) setInteger(PARAM_PATTERN, choice.pattern);
     if (!preset || choice.directionGiven) setInteger(PARAM_RAMP_DIRECTION, choice.direction);
 }

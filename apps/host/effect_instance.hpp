@@ -2,6 +2,7 @@
 // read and written by identifier through the host's property machinery, its presets.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "apps/host/com_ptr.hpp"
@@ -30,12 +31,15 @@ public:
 
     // Applies a saved preset; `source` names it in the RunFailure thrown for a bad one.
     void loadPreset(const std::string& text, const std::string& source);
-    std::string savePreset() const { return m_Host->SavePreset(); }
-    // Reads the preset file at `path` and applies it; throws RunFailure naming the file.
-    void loadPresetFile(const std::string& path);
+    // The parameters as a preset; throws RunFailure when the host will not give a value, since
+    // a preset without it would later apply as if it were whole.
+    std::string savePreset() const;
+    // Reads the preset at `path` ("-": standard input) and applies it; throws RunFailure naming
+    // it. `interrupted` runs when a signal interrupts the reading and may throw to stop.
+    void loadPresetFile(const std::string& path, const std::function<void()>& interrupted = {});
 
     // Throws RunFailure when the preset cannot be used or the effect refuses a value.
-    void apply(const ParameterChoice& choice);
+    void apply(const ParameterChoice& choice, const std::function<void()>& interrupted = {});
 
 private:
     ComPtr<IDSImageEffect> m_Effect;

@@ -50,7 +50,12 @@ std::int64_t parseFrameCount(std::string_view text);
 // Bytes of one frame of `size` at `depth` bits, nullopt when that does not fit in 64 bits.
 std::optional<std::uint64_t> frameBytes(const FrameSize& size, int depth);
 
-// Throws UsageError when one frame of `size` at `depth` cannot fit in `memoryBytes`.
+// The widest picture at `depth` bits: the host's images step from row to row by a signed
+// 32-bit count of bytes (2147483647 / 4 pixels at 8 bits, / 8 at 16 bits).
+int largestWidth(int depth);
+
+// Throws UsageError when one frame of `size` at `depth` is wider than largestWidth or cannot
+// fit in `memoryBytes`.
 void requireFrameFits(const FrameSize& size, int depth, std::uint64_t memoryBytes);
 
 // The machine's memory in bytes (UINT64_MAX when the system does not say).
