@@ -35,9 +35,14 @@ public:
     // during it, leaving the image partly drawn.
     bool render(std::int64_t frame);
 
+    // Takes a new copy of the effect, so that the next frames show its parameters as they are
+    // now (a copy keeps the values it was made with). Throws RunFailure when it refuses.
+    void copyEffect();
+
 private:
     DSRenderData renderData();
 
+    EffectInstance& m_Effect;
     RenderSettings m_Settings;
     ComPtr<sdk::host::HostImage> m_Image;
     sdk::host::HostCoordinateManager m_Coordinates;

@@ -3,22 +3,14 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
-#include <filesystem>
 #include <string>
 
 #include "apps/host/errors.hpp"
+#include "apps/host/module_session.hpp"
 #include "apps/pattix/command_line.hpp"
 #include "apps/pattix/render_command.hpp"
 
 namespace {
-
-// The module is installed next to the program: <prefix>/bin/pattix, <prefix>/lib/libpattix.so.
-std::string defaultModulePath(const char* argv0) {
-    std::error_code ec;
-    auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) self = argv0;
-    return (self.parent_path().parent_path() / "lib" / "libpattix.so").string();
-}
 
 int fail(int status, const char* message) {
     std::fflush(stdout);
@@ -37,7 +29,7 @@ int main(int argc, char** argv) {
     try {
         const auto options = parseCommandLine(argc, argv);
         if (!options) return 0;
-        return runCommand(*options, defaultModulePath(argv[0]));
+        return runCommand(*options, host::installedModulePath(argv[0]));
     } catch (const host::UsageError& error) {
         return fail(host::kExitUsage, error.what());
     } catch (const host::Interrupted& interrupted) {

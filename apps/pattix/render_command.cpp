@@ -2,11 +2,7 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "apps/host/errors.hpp"
 #include "apps/pattix/descriptor_output.hpp"
@@ -25,29 +21,6 @@
 namespace pattix::cli {
 namespace {
 
-std::uint64_t physicalMemoryBytes() {
-    const long pages = ::sysconf(_SC_PHYS_PAGES);
-    const long pageSize = ::sysconf(_SC_PAGESIZE);
-    return pages > 0 && pageSize > 0
-               ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize)
-               : UINT64_MAX;
-}
-
-std::string regionText(const host::PixelRegion& r) {
-    return std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.width) + "," +
-           std::to_string(r.height);
-}
-
-std::string readPreset(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    if (in) text << in.rdbuf();
-    if (!in || in.bad()) {
-        throw host::RunFailure("cannot read preset '" + path + "': " + std::strerror(errno));
-    }
-    return text.str();
-}
-
 void savePreset(const std::string& path, const std::string& text) {
     StagedFile file(path);
     iovec range{const_cast<char*>(text.data()), text.size()};
@@ -55,33 +28,9 @@ void savePreset(const std::string& path, const std::string& text) {
     file.commit();
 }
 
-// The parameters: a preset first, then the options given, which win over it; without a
-// preset every option counts, defaults included.
 void applyParameters(host::EffectInstance& effect, const Options& options, int pattern) {
-    const bool preset = !options.presetPath.empty();
-    if (preset) effect.loadPreset(readPreset(options.presetPath), "'" + options.presetPath + "'");
-    if (!preset || options.patternGiven) effect.setInteger(PARAM_PATTERN, pattern);
-    if (!preset || options.directionGiven)
-        effect.setInteger(PARAM_RAMP_DIRECTION, options.direction);
+    host::applyPictureParameters(effect, options, pattern);
     if (!options.savePresetPath.empty()) savePreset(options.savePresetPath, effect.savePreset());
-}
-
-host::RenderSettings renderSettings(const Options& options) {
-    host::RenderSettings settings;
-    settings.size = options.size;
-    settings.world = options.world.value_or(options.size);
-    settings.depth = options.depth;
-    settings.field = options.field;
-    if (options.region) {
-        settings.region = host::clipRegion(*options.region, options.size);
-        if (!settings.region) {
-            throw host::UsageError("region '" + regionText(*options.region) + "' lies outside the " +
-                             std::to_string(options.size.width) + "x" +
-                             std::to_string(options.size.height) + " picture");
-        }
-    }
-    host::requireFrameFits(options.size, options.depth, physicalMemoryBytes());
-    return settings;
 }
 
 void renderFrames(host::EffectInstance& effect, const Options& options, const host::RenderSettings& settings,
@@ -122,7 +71,7 @@ int runCommand(const Options& options, const std::string& modulePath) {
     const std::vector<std::string> patternNames = session.patternNames();
     const int pattern = options.info ? 0 : host::resolvePattern(options.pattern, patternNames);
 
-    const host::RenderSettings settings = options.info ? host::RenderSettings{} : renderSettings(options);
+    const host::RenderSettings settings = options.info ? host::RenderSettings{} : host::renderSettings(options);
     // The effect reads the project's frame size when it is made.
     const host::FrameSize world = options.world.value_or(options.size);
     sdk::host::setProjectFrame(options.size.width, options.size.height, world.width, world.height);
