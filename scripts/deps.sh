@@ -10,6 +10,7 @@ packages=(
   libfontconfig-dev libfreetype-dev fonts-dejavu-core fonts-liberation2
   libgl-dev libopengl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libcairo2-dev libpango1.0-dev fonts-dejavu-core poppler-utils
+  libglfw3-dev libimgui-dev libx11-dev xvfb xauth xdotool
 )
 
 missing=()
