@@ -21,15 +21,12 @@ void convertForDisplay(const sdk::host::HostImage& image, DisplayFrame& frame) {
         }
         return;
     }
+    // The module wrote these rows as 16-bit components.
     for (int row = 0; row < height; ++row) {
-        const std::byte* source =
-            image.data() + static_cast<std::size_t>(height - 1 - row) * image.rowBytes();
+        const auto* source = reinterpret_cast<const std::int16_t*>(
+            image.data() + static_cast<std::size_t>(height - 1 - row) * image.rowBytes());
         std::uint8_t* out = target + row * rowPixels * 4;
-        for (std::size_t i = 0; i < rowPixels * 4; ++i) {
-            std::int16_t value;
-            std::memcpy(&value, source + i * 2, 2);
-            out[i] = fixedToDisplay(value);
-        }
+        for (std::size_t i = 0; i < rowPixels * 4; ++i) out[i] = fixedToDisplay(source[i]);
     }
 }
 
