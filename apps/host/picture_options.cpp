@@ -44,6 +44,18 @@ CLI::Option* addTextOption(CLI::App& app, const char* names, std::string& value,
     return app.add_option(names, value, description)->type_name(typeName)->capture_default_str();
 }
 
+bool parseCommandLine(CLI::App& app, int argc, const char* const* argv) {
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        app.exit(help);
+        return false;
+    } catch (const CLI::ParseError& error) {
+        throw UsageError(std::string(error.what()) + " (see --help)");
+    }
+    return true;
+}
+
 void PictureOptionSet::addTo(CLI::App& app) {
     m_PatternOption =
         addTextOption(app, "-p,--pattern", m_Pattern, "P",

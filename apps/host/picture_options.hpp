@@ -34,6 +34,10 @@ struct PictureOptions {
 CLI::Option* addTextOption(CLI::App& app, const char* names, std::string& value,
                            const char* typeName, const char* description);
 
+// Parses the command line. False when --help was asked for (and printed); throws UsageError
+// for anything not accepted.
+bool parseCommandLine(CLI::App& app, int argc, const char* const* argv);
+
 // The picture options of a CLI::App, kept as typed until the command line has been parsed.
 class PictureOptionSet {
 public:

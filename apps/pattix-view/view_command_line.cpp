@@ -1,6 +1,5 @@
 #include "apps/pattix-view/view_command_line.hpp"
 
-#include "apps/host/errors.hpp"
 
 namespace pattix::view {
 
@@ -25,14 +24,7 @@ std::optional<ViewOptions> parseViewCommandLine(int argc, const char* const* arg
                  "print on standard output what the window shows whenever it\n"
                  "changes (the picture, where each control lies) and how it closed");
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& help) {
-        app.exit(help);
-        return std::nullopt;
-    } catch (const CLI::ParseError& error) {
-        throw host::UsageError(std::string(error.what()) + " (see --help)");
-    }
+    if (!host::parseCommandLine(app, argc, argv)) return std::nullopt;
     static_cast<host::PictureOptions&>(options) = picture.resolve();
     options.window = host::parseFrameSize(window, "window size");
     return options;

@@ -31,14 +31,7 @@ std::optional<Options> parseCommandLine(int argc, const char* const* argv) {
                  "what the module registers and declares: classes, families,\n"
                  "the effect, its parameters with types, defaults and values");
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& help) {
-        app.exit(help);
-        return std::nullopt;
-    } catch (const CLI::ParseError& error) {
-        throw host::UsageError(std::string(error.what()) + " (see --help)");
-    }
+    if (!host::parseCommandLine(app, argc, argv)) return std::nullopt;
 
     static_cast<host::PictureOptions&>(options) = picture.resolve();
     options.frames = host::parseFrameCount(frames);
