@@ -116,6 +116,8 @@ ViewProcess::~ViewProcess() {
 }
 
 bool ViewProcess::readLine(std::string& line, std::chrono::steady_clock::time_point deadline) {
+    // After one wait has run out, the rest only read what has come: a broken run fails once.
+    if (m_TimedOut) deadline = std::chrono::steady_clock::now();
     for (;;) {
         if (const auto end = m_Buffer.find('\n'); end != std::string::npos) {
             line = m_Buffer.substr(0, end);
@@ -133,7 +135,10 @@ bool ViewProcess::readLine(std::string& line, std::chrono::steady_clock::time_po
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || m_Out < 0) return false;
+        if (left.count() <= 0 || m_Out < 0) {
+            m_TimedOut = m_TimedOut || left.count() <= 0;
+            return false;
+        }
         pollfd ready{m_Out, POLLIN, 0};
         if (::poll(&ready, 1, static_cast<int>(left.count())) <= 0) continue;
         char buffer[4096];

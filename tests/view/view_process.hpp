@@ -84,6 +84,7 @@ private:
     std::map<std::string, Rect> m_Widgets;
     std::filesystem::path m_ErrorFile;
     std::string m_Window;
+    bool m_TimedOut = false;
 };
 
 }  // namespace pattix::testing
