@@ -121,6 +121,10 @@ int PropertyPages::height() const {
     return height;
 }
 
+void PropertyPages::help() {
+    if (m_Shown < m_Pages.size()) m_Pages[m_Shown].page->Help(nullptr);
+}
+
 void PropertyPages::draw(const PlaceSink& placed) {
     if (!ImGui::BeginTabBar("pages")) return;
     for (std::size_t i = 0; i < m_Pages.size(); ++i) {

@@ -36,6 +36,9 @@ public:
     int width() const;
     int height() const;
 
+    // What a property frame's Help button does: the page in front opens its help.
+    void help();
+
     // Draws the pages as tabs into the current ImGui window. `placed` is told where each
     // widget went: a name ("tab:<title>", "<title>:<control id>", "<title>:<combo id>:<item>"),
     // its rectangle in window pixels and what it shows (a combo's text, a check box's

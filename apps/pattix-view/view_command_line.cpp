@@ -8,7 +8,7 @@ std::optional<ViewOptions> parseViewCommandLine(int argc, const char* const* arg
         "Shows the Pattix effect module, loaded as the host loads it, in a viewer window\n"
         "with its property pages and its viewer tool. Mouse wheel: zoom about the pointer;\n"
         "middle drag: pan; F: fit; 1: one picture pixel per screen pixel; Ctrl+Z and\n"
-        "Ctrl+Shift+Z: undo and redo.",
+        "Ctrl+Shift+Z: undo and redo; F1: the manual.",
         "pattix-view");
     app.get_formatter()->column_width(30);
 

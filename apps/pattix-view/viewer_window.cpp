@@ -209,6 +209,7 @@ void ViewerWindow::handleViewerInput() {
         const bool shift = (press.mods & GLFW_MOD_SHIFT) != 0;
         if (press.key == GLFW_KEY_F && !control) m_View.fit();
         if ((press.key == GLFW_KEY_1 || press.key == GLFW_KEY_KP_1) && !control) m_View.actualPixels();
+        if (press.key == GLFW_KEY_F1) m_Pages->help();
         if (press.key == GLFW_KEY_Z && control && !shift) sdk::host::undoStack().undo();
         if ((press.key == GLFW_KEY_Z && control && shift) || (press.key == GLFW_KEY_Y && control))
             sdk::host::undoStack().redo();
@@ -260,7 +261,7 @@ void ViewerWindow::drawPanel() {
     }
     ImGui::Text("Zoom %.0f%%%s", m_View.zoomPercent(), m_View.fitted() ? " (fit)" : "");
     ImGui::TextDisabled("Wheel: zoom, middle drag: pan, F: fit, 1: 1:1");
-    ImGui::TextDisabled("Ctrl+Z: undo, Ctrl+Shift+Z: redo");
+    ImGui::TextDisabled("Ctrl+Z: undo, Ctrl+Shift+Z: redo, F1: help");
     if (!m_Failure.empty()) ImGui::TextColored({0.8f, 0.0f, 0.0f, 1.0f}, "%s", m_Failure.c_str());
     ImGui::End();
 }

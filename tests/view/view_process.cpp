@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -58,14 +59,17 @@ Rgb Screenshot::at(const Rect& area, double fx, double fy) const {
     return at(area.x + static_cast<int>(fx * area.width), area.y + static_cast<int>(fy * area.height));
 }
 
-bool waitForFile(const std::filesystem::path& file) {
+bool waitForLines(const std::filesystem::path& file, std::size_t lines) {
+    const auto written = [&] {
+        const std::string text = readFile(file);
+        return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >= lines;
+    };
     const int watch = ::inotify_init1(IN_CLOEXEC);
     if (watch < 0) return false;
     ::inotify_add_watch(watch, file.parent_path().c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
     const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    std::error_code ec;
     // Checked after the watch is set, so a file written in between is not missed.
-    while (!(std::filesystem::exists(file, ec) && std::filesystem::file_size(file, ec) > 0)) {
+    while (!written()) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         pollfd ready{watch, POLLIN, 0};
@@ -74,7 +78,7 @@ bool waitForFile(const std::filesystem::path& file) {
         if (::read(watch, events, sizeof events) < 0) break;
     }
     ::close(watch);
-    return std::filesystem::exists(file, ec) && std::filesystem::file_size(file, ec) > 0;
+    return written();
 }
 
 std::string runTool(const std::vector<std::string>& arguments) {

@@ -35,8 +35,8 @@ struct Screenshot {
     Rgb at(const Rect& area, double fx, double fy) const;
 };
 
-// Waits until a file exists and has been written and closed (inotify); false after a minute.
-bool waitForFile(const std::filesystem::path& file);
+// Waits until a file holds `lines` lines, watching it with inotify; false after a minute.
+bool waitForLines(const std::filesystem::path& file, std::size_t lines);
 
 // Runs a program and answers its standard output; fails the test when it does not exit 0.
 std::string runTool(const std::vector<std::string>& arguments);
