@@ -1,43 +1,8 @@
 #include "apps/host/picture_options.hpp"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdint>
-#include <cstring>
-#include <fstream>
-#include <sstream>
-
 #include "apps/host/errors.hpp"
-#include "plugin/pages/parameters.hpp"
 
 namespace pattix::host {
-namespace {
-
-std::uint64_t physicalMemoryBytes() {
-    const long pages = ::sysconf(_SC_PHYS_PAGES);
-    const long pageSize = ::sysconf(_SC_PAGESIZE);
-    return pages > 0 && pageSize > 0
-               ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize)
-               : UINT64_MAX;
-}
-
-std::string regionText(const PixelRegion& r) {
-    return std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.width) + "," +
-           std::to_string(r.height);
-}
-
-std::string readPreset(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    if (in) text << in.rdbuf();
-    if (!in || in.bad()) {
-        throw RunFailure("cannot read preset '" + path + "': " + std::strerror(errno));
-    }
-    return text.str();
-}
-
-}  // namespace
 
 CLI::Option* addTextOption(CLI::App& app, const char* names, std::string& value,
                            const char* typeName, const char* description) {
@@ -80,7 +45,7 @@ void PictureOptionSet::addTo(CLI::App& app) {
 
 void PictureOptionSet::addPresetTo(CLI::App& app) {
     addTextOption(app, "--preset", m_Preset, "FILE",
-                  "load parameter values saved with --save-preset");
+                  "load parameter values saved with --save-preset\n(- for standard input)");
 }
 
 PictureOptions PictureOptionSet::resolve() const {
@@ -106,24 +71,9 @@ RenderSettings renderSettings(const PictureOptions& options) {
     settings.world = options.worldSize();
     settings.depth = options.depth;
     settings.field = options.field;
-    if (options.region) {
-        settings.region = clipRegion(*options.region, options.size);
-        if (!settings.region) {
-            throw UsageError("region '" + regionText(*options.region) + "' lies outside the " +
-                             std::to_string(options.size.width) + "x" +
-                             std::to_string(options.size.height) + " picture");
-        }
-    }
+    if (options.region) settings.region = regionInside(*options.region, options.size);
     requireFrameFits(options.size, options.depth, physicalMemoryBytes());
     return settings;
-}
-
-void applyPictureParameters(EffectInstance& effect, const PictureOptions& options, int pattern) {
-    const bool preset = !options.presetPath.empty();
-    if (preset) effect.loadPreset(readPreset(options.presetPath), "'" + options.presetPath + "'");
-    if (!preset || options.patternGiven) effect.setInteger(PARAM_PATTERN, pattern);
-    if (!preset || options.directionGiven)
-        effect.setInteger(PARAM_RAMP_DIRECTION, options.direction);
 }
 
 }  // namespace pattix::host

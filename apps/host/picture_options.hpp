@@ -8,7 +8,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "apps/host/effect_instance.hpp"
+#include "apps/host/parameter_choice.hpp"
 #include "apps/host/frame_renderer.hpp"
 #include "apps/host/value_parsers.hpp"
 
@@ -28,6 +28,10 @@ struct PictureOptions {
     std::string presetPath;
 
     FrameSize worldSize() const { return world.value_or(size); }
+    // The parameters to set, with the Pattern value `pattern` resolved to.
+    ParameterChoice parameterChoice(int patternValue) const {
+        return {presetPath, patternValue, patternGiven, direction, directionGiven};
+    }
 };
 
 // Adds an option read as text, showing `typeName` and its default in the help.
@@ -60,10 +64,5 @@ private:
 // The settings to render with: the region clipped to the picture. Throws UsageError when the
 // region misses the picture or one frame cannot fit in memory.
 RenderSettings renderSettings(const PictureOptions& options);
-
-// Sets the parameters: a preset first, then the options given, which win over it; without a
-// preset every option counts, defaults included. `pattern` is the resolved Pattern value.
-// Throws RunFailure for a preset that cannot be read or applied.
-void applyPictureParameters(EffectInstance& effect, const PictureOptions& options, int pattern);
 
 }  // namespace pattix::host

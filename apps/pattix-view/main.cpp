@@ -8,6 +8,7 @@
 #include "apps/host/errors.hpp"
 #include "apps/host/module_session.hpp"
 #include "apps/host/pattern_names.hpp"
+#include "apps/host/text.hpp"
 #include "apps/pattix-view/view_command_line.hpp"
 #include "apps/pattix-view/viewer_window.hpp"
 #include "sdk/host/project.hpp"
@@ -18,9 +19,10 @@ namespace {
 
 using namespace pattix;
 
-int fail(int status, const char* message) {
+// Messages quote what users and files supplied; none of it may drive the terminal.
+int fail(int status, const std::string& message) {
     std::fflush(stdout);
-    std::fprintf(stderr, "pattix-view: %s\n", message);
+    std::fprintf(stderr, "pattix-view: %s\n", host::printable(message).c_str());
     return status;
 }
 
@@ -35,7 +37,7 @@ void runView(const view::ViewOptions& options, const std::string& modulePath) {
     sdk::host::setProjectFrame(options.size.width, options.size.height, world.width, world.height);
     {
         host::EffectInstance effect(session.createEffect());
-        host::applyPictureParameters(effect, options, pattern);
+        effect.apply(options.parameterChoice(pattern));
         view::ViewerWindow window(options, session, effect, std::move(patternNames));
         window.run();
     }

@@ -25,8 +25,9 @@ std::optional<Options> parseCommandLine(int argc, const char* const* argv) {
                         "rgba at depth 8 and rgba64le at depth 16");
     picture.addPresetTo(app);
     host::addTextOption(app, "--save-preset", options.savePresetPath, "FILE",
-                        "save this run's parameter values (and render as usual)");
-    app.add_flag("--list", options.list, "list the patterns: number, short name, own name");
+                        "save this run's parameter values once its frames are\nwritten (- for standard output)");
+    app.add_flag("--list", options.list,
+                 "list the patterns: number, short name, own name\n(with --info: both)");
     app.add_flag("--info", options.info,
                  "what the module registers and declares: classes, families,\n"
                  "the effect, its parameters with types, defaults and values");
@@ -36,6 +37,10 @@ std::optional<Options> parseCommandLine(int argc, const char* const* argv) {
     static_cast<host::PictureOptions&>(options) = picture.resolve();
     options.frames = host::parseFrameCount(frames);
     options.output = parseOutputTarget(output);
+    if (options.output.kind == OutputKind::StandardOutput && options.savePresetPath == "-") {
+        throw host::UsageError(
+            "standard output can take the frames (-o -) or the preset (--save-preset -), not both");
+    }
     return options;
 }
 

@@ -76,7 +76,7 @@ public:
 private:
     IDSParamDef* m_pParamDef = nullptr;
     unsigned long m_Location = 0;
-    unsigned int m_Extra = 0;
+    [[maybe_unused]] unsigned int m_Extra = 0;  // kept as the host keeps it; nothing reads it
 };
 
 struct DSPROPERTIES_MAP {

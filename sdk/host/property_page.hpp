@@ -159,6 +159,7 @@ public:
     bool initialized() const { return m_bInitialized; }
 
     const char* name() const { return m_Name; }
+    int version() const { return m_Version; }
     const CDSPPGControlMap* baseMap() const { return m_pBaseMap; }
     std::span<const CDSPPGControlMapEntry> entries() const { return {m_pEntries, m_Count}; }
     // The entry of a control, this map's first, then the base map's; null when none.

@@ -76,7 +76,9 @@ SDK_API const DialogTemplate* findDialogTemplate(HINSTANCE module, UINT id);
 
 }  // namespace sdk
 
-constexpr LPCWSTR MAKEINTRESOURCEW(UINT id) {
+// A resource named by number: the number stands in the pointer, as Windows has it. Not constexpr:
+// a reinterpret_cast is never a constant expression.
+inline LPCWSTR MAKEINTRESOURCEW(UINT id) {
     return reinterpret_cast<LPCWSTR>(static_cast<std::uintptr_t>(id & 0xFFFFu));
 }
 
