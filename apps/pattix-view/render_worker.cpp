@@ -17,8 +17,7 @@ double millisecondsSince(std::chrono::steady_clock::time_point start) {
 
 RenderWorker::RenderWorker(host::EffectInstance& effect, const host::RenderSettings& settings,
                            std::function<void()> frameReady)
-    : m_Effect(effect),
-      m_Renderer(std::make_unique<host::FrameRenderer>(effect, settings, m_Context)),
+    : m_Renderer(std::make_unique<host::FrameRenderer>(effect, settings, m_Context)),
       m_FrameReady(std::move(frameReady)),
       m_Thread([this] { run(); }) {}
 
@@ -72,8 +71,9 @@ void RenderWorker::run() {
             serial = ++m_Serial;
         }
         try {
-            const long pattern = m_Effect.value(PARAM_PATTERN);
             m_Renderer->copyEffect();
+            // Read from the copy: the effect itself may change while the copy renders.
+            const long pattern = m_Renderer->copiedValue(PARAM_PATTERN);
             const auto start = std::chrono::steady_clock::now();
             if (!m_Renderer->render(0)) continue;  // stopped by a newer request
             const double renderMilliseconds = millisecondsSince(start);

@@ -43,7 +43,6 @@ public:
 private:
     void run();
 
-    host::EffectInstance& m_Effect;
     sdk::host::HostExecutionContext m_Context;
     std::unique_ptr<host::FrameRenderer> m_Renderer;
     std::function<void()> m_FrameReady;
