@@ -12,6 +12,7 @@ packages=(
   libgl-dev libopengl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
   libcairo2-dev libpango1.0-dev poppler-utils
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base
+  libglfw3-dev libimgui-dev libx11-dev xvfb xauth xdotool
 )
 
 missing=()

@@ -12,6 +12,7 @@
 #include "apps/host/frame_renderer.hpp"
 #include "apps/host/module_session.hpp"
 #include "apps/host/pattern_names.hpp"
+#include "apps/host/picture_options.hpp"
 #include "sdk/host/pixel_formats.hpp"
 #include "sdk/host/project.hpp"
 
@@ -95,15 +96,12 @@ void FrameSource::resume() { m_State->context.reset(); }
 
 std::string FrameSource::configure(const StreamFormat& format, const SourceSettings& settings) {
     State& state = *m_State;
-    host::RenderSettings render;
-    render.size = {format.width, format.height};
-    render.world = render.size;
-    render.depth = format.depth;
-    render.field = settings.field;
-    if (!settings.region.empty()) {
-        render.region = host::regionInside(host::parseRegion(settings.region), render.size);
-    }
-    host::requireFrameFits(render.size, format.depth, host::physicalMemoryBytes());
+    host::PictureOptions picture;
+    picture.size = {format.width, format.height};
+    picture.depth = format.depth;
+    picture.field = settings.field;
+    if (!settings.region.empty()) picture.region = host::parseRegion(settings.region);
+    const host::RenderSettings render = host::renderSettings(picture);
 
     sdk::host::setProjectFrame(format.width, format.height);
     state.effect.apply(settings.parameters);

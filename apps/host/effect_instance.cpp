@@ -53,10 +53,12 @@ void EffectInstance::setInteger(const GUID& parameter, LONG value) {
     }
 }
 
-LONG EffectInstance::value(const GUID& parameter) const {
+LONG EffectInstance::value(const GUID& parameter) const { return integerValue(*m_Host, parameter); }
+
+LONG integerValue(const CDSImageEffectEx& effect, const GUID& parameter) {
     VARIANT variant;
     VariantInit(&variant);
-    if (const HRESULT hr = m_Host->GetPlainProperty(parameter, &variant); FAILED(hr)) {
+    if (const HRESULT hr = effect.GetPlainProperty(parameter, &variant); FAILED(hr)) {
         throw RunFailure(refusal("to read " + parameterName(parameter), hr));
     }
     return variant.vt == VT_BOOL ? (variant.boolVal != VARIANT_FALSE ? 1 : 0) : variant.lVal;

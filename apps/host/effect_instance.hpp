@@ -46,4 +46,7 @@ private:
     CDSImageEffectEx* m_Host;
 };
 
+// The value of an integer or boolean parameter of `effect`; throws RunFailure when it refuses.
+LONG integerValue(const CDSImageEffectEx& effect, const GUID& parameter);
+
 }  // namespace pattix::host

@@ -14,7 +14,8 @@ constexpr double kFramesPerSecond = 25.0;
 
 FrameRenderer::FrameRenderer(EffectInstance& effect, const RenderSettings& settings,
                              sdk::host::HostExecutionContext& context)
-    : m_Settings(settings),
+    : m_Effect(effect),
+      m_Settings(settings),
       m_Coordinates(static_cast<double>(settings.size.height) / settings.world.height),
       m_Context(context) {
     m_Image = createImage();
@@ -23,10 +24,15 @@ FrameRenderer::FrameRenderer(EffectInstance& effect, const RenderSettings& setti
         throw RunFailure(refusal("to render into a " + std::to_string(settings.depth) +
                                      "-bit image (Verify)", hr));
     }
+    copyEffect();
+}
+
+void FrameRenderer::copyEffect() {
     IDSImageEffect* clone = nullptr;
-    const HRESULT hr = effect.effect().Clone(IID_IDSImageEffect, reinterpret_cast<void**>(&clone));
+    const HRESULT hr = m_Effect.effect().Clone(IID_IDSImageEffect, reinterpret_cast<void**>(&clone));
     if (FAILED(hr) || clone == nullptr)
         throw RunFailure(refusal("to clone", FAILED(hr) ? hr : E_POINTER));
+    m_CloneHost = nullptr;
     m_Clone.reset(clone);
     m_CloneHost = sdk::host::effectBase(clone);
     if (m_CloneHost == nullptr)

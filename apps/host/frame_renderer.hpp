@@ -43,9 +43,16 @@ public:
     // RunFailure when memory runs out.
     ComPtr<sdk::host::HostImage> createImage() const;
 
+    // Takes a new copy of the effect, so that the next frames show its parameters as they are
+    // now (a copy keeps the values it was made with). Throws RunFailure when it refuses.
+    void copyEffect();
+    // The copy's value of an integer parameter: what the next frames show.
+    LONG copiedValue(const GUID& parameter) const { return integerValue(*m_CloneHost, parameter); }
+
 private:
     DSRenderData renderData(sdk::host::HostImage& output);
 
+    EffectInstance& m_Effect;
     RenderSettings m_Settings;
     ComPtr<sdk::host::HostImage> m_Image;
     sdk::host::HostCoordinateManager m_Coordinates;

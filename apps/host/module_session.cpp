@@ -1,6 +1,7 @@
 #include "apps/host/module_session.hpp"
 
 #include <cstdio>
+#include <filesystem>
 
 #include "apps/host/errors.hpp"
 #include "plugin/module/class_ids.hpp"
@@ -9,6 +10,13 @@
 #include "sdk/platform/resources.hpp"
 
 namespace pattix::host {
+
+std::string installedModulePath(const char* argv0) {
+    std::error_code ec;
+    auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) self = argv0;
+    return (self.parent_path().parent_path() / "lib" / "libpattix.so").string();
+}
 
 std::string refusal(const std::string& what, HRESULT result) {
     char code[16];

@@ -32,6 +32,10 @@ private:
     std::unique_ptr<sdk::LoadedModule> m_Module;
 };
 
+// Where a host program finds the module: installed beside it, <prefix>/bin/<program> and
+// <prefix>/lib/libpattix.so.
+std::string installedModulePath(const char* argv0);
+
 // "the module refused <what> (0x80004005)": the line for a failed host call.
 std::string refusal(const std::string& what, HRESULT result);
 

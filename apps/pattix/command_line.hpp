@@ -6,24 +6,14 @@
 #include <string>
 
 #include "apps/pattix/output_target.hpp"
-#include "apps/host/value_parsers.hpp"
+#include "apps/host/picture_options.hpp"
 
 namespace pattix::cli {
 
-struct Options {
-    // Resolved once the module is loaded, since the patterns' own names are accepted too.
-    std::string pattern = "ebu";
-    bool patternGiven = false;
-    int direction = 0;
-    bool directionGiven = false;
-    host::FrameSize size{720, 576};
-    std::optional<host::FrameSize> world;
-    int depth = 8;
-    int field = 0;
-    std::optional<host::PixelRegion> region;
+// The picture options shared with the other host programs, and pattix's own.
+struct Options : host::PictureOptions {
     std::int64_t frames = 1;
     OutputTarget output;
-    std::string presetPath;
     std::string savePresetPath;
     bool list = false;
     bool info = false;

@@ -5,24 +5,16 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
-#include <filesystem>
 #include <iostream>
 #include <string>
 
 #include "apps/host/errors.hpp"
+#include "apps/host/module_session.hpp"
 #include "apps/host/text.hpp"
 #include "apps/pattix/command_line.hpp"
 #include "apps/pattix/render_command.hpp"
 
 namespace {
-
-// The module is installed next to the program: <prefix>/bin/pattix, <prefix>/lib/libpattix.so.
-std::string defaultModulePath(const char* argv0) {
-    std::error_code ec;
-    auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) self = argv0;
-    return (self.parent_path().parent_path() / "lib" / "libpattix.so").string();
-}
 
 // Messages quote what users and files supplied; none of it may drive the terminal.
 int fail(int status, const std::string& message) {
@@ -60,7 +52,7 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     try {
         const auto options = parseCommandLine(argc, argv);
-        const int status = options ? runCommand(*options, defaultModulePath(argv[0])) : 0;
+        const int status = options ? runCommand(*options, host::installedModulePath(argv[0])) : 0;
         return status != 0 ? status : finishStandardOutput();
     } catch (const host::UsageError& error) {
         return fail(host::kExitUsage, error.what());

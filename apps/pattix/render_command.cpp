@@ -39,12 +39,8 @@ void savePreset(std::optional<StagedFile>& file, const std::string& text) {
     file->commit();
 }
 
-// The parameters: a preset first, then the options given, which win over it; without a
-// preset every option counts, defaults included.
 void applyParameters(host::EffectInstance& effect, const Options& options, int pattern) {
-    effect.apply({options.presetPath, pattern, options.patternGiven, options.direction,
-                  options.directionGiven},
-                 [] { StopSignal::throwIfReceived(); });
+    effect.apply(options.parameterChoice(pattern), [] { StopSignal::throwIfReceived(); });
     if (!options.presetPath.empty() && !options.patternGiven) {
         const LONG value = effect.value(PARAM_PATTERN);
         if (value < 0 || value >= kPatternCount) {
@@ -71,13 +67,7 @@ void requireOutputTakes(const Options& options) {
 }
 
 host::RenderSettings renderSettings(const Options& options) {
-    host::RenderSettings settings;
-    settings.size = options.size;
-    settings.world = options.world.value_or(options.size);
-    settings.depth = options.depth;
-    settings.field = options.field;
-    if (options.region) settings.region = host::regionInside(*options.region, options.size);
-    host::requireFrameFits(options.size, options.depth, host::physicalMemoryBytes());
+    host::RenderSettings settings = host::renderSettings(options);
     requireOutputTakes(options);
     return settings;
 }
@@ -121,7 +111,7 @@ int runCommand(const Options& options, const std::string& modulePath) {
 
     const host::RenderSettings settings = options.info ? host::RenderSettings{} : renderSettings(options);
     // The effect reads the project's frame size when it is made.
-    const host::FrameSize world = options.world.value_or(options.size);
+    const host::FrameSize world = options.worldSize();
     sdk::host::setProjectFrame(options.size.width, options.size.height, world.width, world.height);
     host::EffectInstance effect(session.createEffect());
     if (options.info) {

@@ -221,8 +221,10 @@ HRESULT CDSImageEffectEx::OnPropertyChanged(REFGUID id, const VARIANT*, IUnknown
 
 HRESULT CDSImageEffectEx::CopyAnimation(const CDSImageEffectEx& other) {
     if (auto failure = sdk::hostCall("CDSBasePropertyContainer::CopyAnimation")) return *failure;
-    // Parameters here hold no keyframes: the values travel with the copied fields.
-    std::lock_guard lock(m_PropMutex);
+    // Parameters here hold no keyframes: the values travel with the copied fields. A render
+    // thread copies while the interface thread may be writing the other's parameters.
+    if (&other == this) return S_OK;
+    std::scoped_lock lock(m_PropMutex, other.m_PropMutex);
     m_bDirty = other.m_bDirty;
     return S_OK;
 }
