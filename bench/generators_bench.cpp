@@ -1,6 +1,11 @@
 // Frame times of the colour-bar and ramp generators through Generator::process (all processors,
-// thread start-up included), each against a single-thread memset of the same buffer measured in
-// the same benchmark. Counter "vs_memset" is memset time / generator time: above 1 is faster.
+// waking the runner's workers included), each against two baselines filling the same buffer in
+// the same benchmark, frame for frame: a single-thread memset ("vs_memset" is memset time /
+// generator time) and a memset split over the runner's persistent workers, one band per
+// processor, which is as fast as this machine writes memory ("vs_ceiling"). Above 1 is faster.
+//
+// Crossover/<bytes> times memset of small buffers alone and split over the workers ("split_gain"
+// is alone / split): where it passes 1 is where kSplitWorthBytes belongs.
 //
 // Run by hand (see README, "Benchmarks"); never by CTest.
 #include <benchmark/benchmark.h>
@@ -12,6 +17,7 @@
 #include <string>
 
 #include "plugin/image/col_bar_generator.hpp"
+#include "plugin/image/parallel_runner.hpp"
 #include "plugin/image/ramp_generator.hpp"
 
 namespace pattix {
@@ -58,6 +64,33 @@ struct Frame {
 
 using Clock = std::chrono::steady_clock;
 
+void memsetBandJob(void* memory, void* bytes, void*, void*, void*, void*) {
+    const std::size_t total = *static_cast<std::size_t*>(bytes);
+    const auto bands = static_cast<std::size_t>(threadCount());
+    const auto band = static_cast<std::size_t>(threadIndex());
+    // Bands of whole cache lines, as the generators' row bands nearly are.
+    const std::size_t chunk = (total / bands + 63) / 64 * 64;
+    const std::size_t first = std::min(band * chunk, total);
+    const std::size_t last = band + 1 == bands ? total : std::min(first + chunk, total);
+    std::memset(static_cast<char*>(memory) + first, kMemsetByte, last - first);
+}
+
+void memsetAlone(void* memory, std::size_t bytes) {
+    std::memset(memory, kMemsetByte, bytes);
+    benchmark::ClobberMemory();
+}
+
+void memsetSplit(void* memory, std::size_t bytes) {
+    runParallel(kSplitAlways, &memsetBandJob, 2, memory, &bytes);
+    benchmark::ClobberMemory();
+}
+
+double secondsOf(void (*fill)(void*, std::size_t), void* memory, std::size_t bytes) {
+    const auto start = Clock::now();
+    fill(memory, bytes);
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
 template <class Pixel, class Generator, class Configure>
 void runGenerator(benchmark::State& state, std::int32_t width, std::int32_t height,
                   Configure configure) {
@@ -69,31 +102,47 @@ void runGenerator(benchmark::State& state, std::int32_t width, std::int32_t heig
         generator.process(&frame.texture);
         benchmark::ClobberMemory();
     };
-    auto clearOnce = [&] {
-        std::memset(frame.memory.get(), kMemsetByte, frame.bytes);
-        benchmark::ClobberMemory();
-    };
+    void* const memory = frame.memory.get();
     renderOnce();
-    clearOnce();
+    memsetAlone(memory, frame.bytes);
+    memsetSplit(memory, frame.bytes);
 
     double generatorSeconds = 0.0;
     double memsetSeconds = 0.0;
+    double ceilingSeconds = 0.0;
     for (auto _ : state) {
         const auto start = Clock::now();
         renderOnce();
-        const auto rendered = Clock::now();
-        clearOnce();
-        const auto cleared = Clock::now();
-        const double seconds = std::chrono::duration<double>(rendered - start).count();
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         state.SetIterationTime(seconds);
         generatorSeconds += seconds;
-        memsetSeconds += std::chrono::duration<double>(cleared - rendered).count();
+        memsetSeconds += secondsOf(&memsetAlone, memory, frame.bytes);
+        ceilingSeconds += secondsOf(&memsetSplit, memory, frame.bytes);
     }
     const auto frames = static_cast<double>(state.iterations());
     state.counters["memset_us"] = benchmark::Counter(memsetSeconds / frames * 1e6);
+    state.counters["ceiling_us"] = benchmark::Counter(ceilingSeconds / frames * 1e6);
     state.counters["vs_memset"] = benchmark::Counter(memsetSeconds / generatorSeconds);
+    state.counters["vs_ceiling"] = benchmark::Counter(ceilingSeconds / generatorSeconds);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(frame.bytes));
+}
+
+void runCrossover(benchmark::State& state) {
+    const auto bytes = static_cast<std::size_t>(state.range(0));
+    std::unique_ptr<void, FreeDeleter> memory(std::aligned_alloc(64, (bytes + 63) / 64 * 64));
+    memsetSplit(memory.get(), bytes);
+    double aloneSeconds = 0.0;
+    double splitSeconds = 0.0;
+    for (auto _ : state) {
+        const double split = secondsOf(&memsetSplit, memory.get(), bytes);
+        state.SetIterationTime(split);
+        splitSeconds += split;
+        aloneSeconds += secondsOf(&memsetAlone, memory.get(), bytes);
+    }
+    const auto runs = static_cast<double>(state.iterations());
+    state.counters["alone_us"] = benchmark::Counter(aloneSeconds / runs * 1e6);
+    state.counters["split_gain"] = benchmark::Counter(aloneSeconds / splitSeconds);
 }
 
 struct Size {
@@ -143,6 +192,11 @@ void registerDepth(const char* depth) {
 }  // namespace pattix
 
 int main(int argc, char** argv) {
+    benchmark::RegisterBenchmark("Crossover", pattix::runCrossover)
+        ->RangeMultiplier(2)
+        ->Range(32 << 10, 4 << 20)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
     pattix::registerDepth<pattix::Rgba8, pattix::KtColBarGenerator8, pattix::KtRampGenerator8>(
         "8bit");
     pattix::registerDepth<pattix::Rgba16, pattix::KtColBarGenerator16, pattix::KtRampGenerator16>(

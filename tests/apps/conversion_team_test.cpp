@@ -8,6 +8,7 @@
 
 #include "apps/host/conversion_team.hpp"
 #include "apps/host/fixed_point_conversion.hpp"
+#include "tests/support/thread_ends.hpp"
 
 namespace pattix::host {
 namespace {
@@ -65,6 +66,31 @@ TEST(ConversionTeam, AFailedWriteAbandonsTheFrameAndTheNextOneIsWhole) {
             ASSERT_EQ(received, expected) << helpers << " helpers, failed at chunk " << failAt;
         }
     }
+}
+
+// Threads that were not there `before` (threads that ended since are not counted).
+std::set<pid_t> newThreads(const std::set<pid_t>& before) {
+    std::set<pid_t> now = pattix::testing::processThreads();
+    for (const pid_t thread : before) now.erase(thread);
+    return now;
+}
+
+TEST(ConversionTeam, HelpersStartWithTheFirstFrameStayAndAreJoinedWithTheTeam) {
+    const std::vector<std::int16_t> components = sampleComponents(4000);
+    const std::set<pid_t> before = pattix::testing::processThreads();
+    std::set<pid_t> helpers;
+    {
+        ConversionTeam team(3, 16);
+        EXPECT_TRUE(newThreads(before).empty());
+        for (int frame = 0; frame < 20; ++frame) {
+            team.convert(components.data(), components.size(),
+                         [](const std::uint16_t*, std::size_t) {});
+            if (frame == 0) helpers = newThreads(before);
+            ASSERT_EQ(helpers.size(), 3u);
+            ASSERT_EQ(newThreads(before), helpers) << "frame " << frame << ": a helper was restarted";
+        }
+    }
+    for (const pid_t helper : helpers) EXPECT_TRUE(pattix::testing::threadEnds(helper));
 }
 
 }  // namespace

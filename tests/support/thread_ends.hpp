@@ -7,10 +7,19 @@
 
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <thread>
 
 namespace pattix::testing {
+
+// The threads of this process now.
+inline std::set<pid_t> processThreads() {
+    std::set<pid_t> threads;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
+        threads.insert(static_cast<pid_t>(std::stoi(task.path().filename().string())));
+    return threads;
+}
 
 // True once thread `tid` has left the process. The kernel wakes a joining thread a few
 // instructions before it unlinks the thread that ended, so a joined thread is gone at once; a
