@@ -44,7 +44,10 @@ void ConversionTeam::startHelpers() {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, &previous);
     try {
-        while (m_Helpers.size() < m_HelperCount) m_Helpers.emplace_back([this] { help(); });
+        while (m_Helpers.size() < m_HelperCount) {
+            m_Helpers.emplace_back([this] { help(); });
+            pthread_setname_np(m_Helpers.back().native_handle(), kHelperName);
+        }
     } catch (...) {
         // Fewer helpers than asked for: the writing thread converts what they would have.
     }

@@ -19,6 +19,9 @@ namespace pattix::host {
 
 class ConversionTeam {
 public:
+    // The helpers' thread name, as `top -H` and /proc show it.
+    static constexpr const char* kHelperName = "pattix-convert";
+
     using ChunkSink = std::function<void(const std::uint16_t* values, std::size_t count)>;
 
     // `helpers` extra threads (0: the caller converts alone), chunks of `chunkComponents`.

@@ -68,26 +68,25 @@ TEST(ConversionTeam, AFailedWriteAbandonsTheFrameAndTheNextOneIsWhole) {
     }
 }
 
-// Threads that were not there `before` (threads that ended since are not counted).
-std::set<pid_t> newThreads(const std::set<pid_t>& before) {
-    std::set<pid_t> now = pattix::testing::processThreads();
-    for (const pid_t thread : before) now.erase(thread);
-    return now;
-}
-
 TEST(ConversionTeam, HelpersStartWithTheFirstFrameStayAndAreJoinedWithTheTeam) {
     const std::vector<std::int16_t> components = sampleComponents(4000);
-    const std::set<pid_t> before = pattix::testing::processThreads();
+    // Helpers of earlier teams may still be leaving; they are not counted.
+    const std::set<pid_t> earlier = pattix::testing::processThreads(ConversionTeam::kHelperName);
+    auto newHelpers = [&earlier] {
+        std::set<pid_t> now = pattix::testing::processThreads(ConversionTeam::kHelperName);
+        for (const pid_t thread : earlier) now.erase(thread);
+        return now;
+    };
     std::set<pid_t> helpers;
     {
         ConversionTeam team(3, 16);
-        EXPECT_TRUE(newThreads(before).empty());
+        EXPECT_TRUE(newHelpers().empty());
         for (int frame = 0; frame < 20; ++frame) {
             team.convert(components.data(), components.size(),
                          [](const std::uint16_t*, std::size_t) {});
-            if (frame == 0) helpers = newThreads(before);
+            if (frame == 0) helpers = newHelpers();
             ASSERT_EQ(helpers.size(), 3u);
-            ASSERT_EQ(newThreads(before), helpers) << "frame " << frame << ": a helper was restarted";
+            ASSERT_EQ(newHelpers(), helpers) << "frame " << frame << ": a helper was restarted";
         }
     }
     for (const pid_t helper : helpers) EXPECT_TRUE(pattix::testing::threadEnds(helper));

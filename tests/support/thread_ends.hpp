@@ -7,17 +7,21 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <thread>
 
 namespace pattix::testing {
 
-// The threads of this process now.
-inline std::set<pid_t> processThreads() {
+// The threads of this process now; with a name, only those of that name.
+inline std::set<pid_t> processThreads(const std::string& name = {}) {
     std::set<pid_t> threads;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task"))
-        threads.insert(static_cast<pid_t>(std::stoi(task.path().filename().string())));
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::string comm;
+        if (!name.empty()) std::getline(std::ifstream(task.path() / "comm"), comm);
+        if (comm == name) threads.insert(static_cast<pid_t>(std::stoi(task.path().filename().string())));
+    }
     return threads;
 }
 
