@@ -194,7 +194,7 @@ void registerDepth(const char* depth) {
 int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("Crossover", pattix::runCrossover)
         ->RangeMultiplier(2)
-        ->Range(32 << 10, 4 << 20)
+        ->Range(32 << 10, 32 << 20)
         ->UseManualTime()
         ->Unit(benchmark::kMicrosecond);
     pattix::registerDepth<pattix::Rgba8, pattix::KtColBarGenerator8, pattix::KtRampGenerator8>(

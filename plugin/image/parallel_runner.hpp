@@ -18,9 +18,11 @@ void runParallel(ParallelJob job, int argumentCount, void* argument0 = nullptr,
                  void* argument1 = nullptr, void* argument2 = nullptr, void* argument3 = nullptr,
                  void* argument4 = nullptr, void* argument5 = nullptr) noexcept;
 
-// Work writing fewer bytes than this gains nothing from the workers: waking them costs more than
-// they save (measured on the 2-core build machine by generators_bench's Crossover benchmarks).
-inline constexpr std::size_t kSplitWorthBytes = std::size_t{256} << 10;
+// Work writing fewer bytes than this gains nothing from the workers. On the 2-core build machine
+// one thread already writes memory as fast as two: generators_bench's Crossover benchmarks show a
+// split memset slower than one thread up to 8 MiB and level with it from 16 MiB, idle or loaded,
+// so a 1080 frame of 8-bit pixels is drawn on the calling thread alone.
+inline constexpr std::size_t kSplitWorthBytes = std::size_t{16} << 20;
 inline constexpr std::size_t kSplitAlways = ~std::size_t{0};
 
 // As above, for a job that writes about `workBytes` bytes in all. Below kSplitWorthBytes the

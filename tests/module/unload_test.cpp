@@ -8,6 +8,7 @@
 #include <set>
 #include <thread>
 
+#include "plugin/image/parallel_runner.hpp"
 #include "tests/support/effect_host.hpp"
 #include "tests/support/thread_ends.hpp"
 
@@ -70,7 +71,9 @@ TEST(Unload, RenderWorkersAreJoinedWhenTheHostUnloadsEvenAfterAnInterruptedRende
         EffectRef effect = createEffect();
         ASSERT_TRUE(effect);
         ASSERT_EQ(describe(effect), S_OK);
-        ImageRef image(640, 480, MFIF_RGBA_RAW_32);  // large enough to be split over threads
+        // Large enough to be split over the processors.
+        const int rows = static_cast<int>(kSplitWorthBytes / (1024 * 4)) + 1;
+        ImageRef image(1024, rows, MFIF_RGBA_RAW_32);
         RenderSetup setup(image.image);
         ASSERT_EQ(render(effect, setup), S_OK);
 
