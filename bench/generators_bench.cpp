@@ -1,20 +1,24 @@
 // Frame times of the colour-bar and ramp generators through Generator::process (all processors,
 // waking the runner's workers included), each against two baselines filling the same buffer in
-// the same benchmark, frame for frame: a single-thread memset ("vs_memset" is memset time /
+// the same iterations, frame for frame: a single-thread memset ("vs_memset" is memset time /
 // generator time) and a memset split over the runner's persistent workers, one band per
 // processor, which is as fast as this machine writes memory ("vs_ceiling"). Above 1 is faster.
+// The ratios are of median frame times: other work on the machine stalls a frame now and then,
+// and a stall that falls on one side of the ratio would say nothing about the generator.
 //
-// Crossover/<bytes> times memset of small buffers alone and split over the workers ("split_gain"
-// is alone / split): where it passes 1 is where kSplitWorthBytes belongs.
+// Crossover/<bytes> times memset of a buffer alone and split over the workers ("split_gain" is
+// alone / split, medians too): where it passes 1 is where kSplitWorthBytes belongs.
 //
 // Run by hand (see README, "Benchmarks"); never by CTest.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "plugin/image/col_bar_generator.hpp"
 #include "plugin/image/parallel_runner.hpp"
@@ -85,6 +89,11 @@ void memsetSplit(void* memory, std::size_t bytes) {
     benchmark::ClobberMemory();
 }
 
+double median(std::vector<double>& values) {
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
 double secondsOf(void (*fill)(void*, std::size_t), void* memory, std::size_t bytes) {
     const auto start = Clock::now();
     fill(memory, bytes);
@@ -107,23 +116,21 @@ void runGenerator(benchmark::State& state, std::int32_t width, std::int32_t heig
     memsetAlone(memory, frame.bytes);
     memsetSplit(memory, frame.bytes);
 
-    double generatorSeconds = 0.0;
-    double memsetSeconds = 0.0;
-    double ceilingSeconds = 0.0;
+    std::vector<double> generatorSeconds, memsetSeconds, ceilingSeconds;
     for (auto _ : state) {
         const auto start = Clock::now();
         renderOnce();
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         state.SetIterationTime(seconds);
-        generatorSeconds += seconds;
-        memsetSeconds += secondsOf(&memsetAlone, memory, frame.bytes);
-        ceilingSeconds += secondsOf(&memsetSplit, memory, frame.bytes);
+        generatorSeconds.push_back(seconds);
+        memsetSeconds.push_back(secondsOf(&memsetAlone, memory, frame.bytes));
+        ceilingSeconds.push_back(secondsOf(&memsetSplit, memory, frame.bytes));
     }
-    const auto frames = static_cast<double>(state.iterations());
-    state.counters["memset_us"] = benchmark::Counter(memsetSeconds / frames * 1e6);
-    state.counters["ceiling_us"] = benchmark::Counter(ceilingSeconds / frames * 1e6);
-    state.counters["vs_memset"] = benchmark::Counter(memsetSeconds / generatorSeconds);
-    state.counters["vs_ceiling"] = benchmark::Counter(ceilingSeconds / generatorSeconds);
+    const double generator = median(generatorSeconds);
+    state.counters["memset_us"] = benchmark::Counter(median(memsetSeconds) * 1e6);
+    state.counters["ceiling_us"] = benchmark::Counter(median(ceilingSeconds) * 1e6);
+    state.counters["vs_memset"] = benchmark::Counter(median(memsetSeconds) / generator);
+    state.counters["vs_ceiling"] = benchmark::Counter(median(ceilingSeconds) / generator);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(frame.bytes));
 }
@@ -132,17 +139,15 @@ void runCrossover(benchmark::State& state) {
     const auto bytes = static_cast<std::size_t>(state.range(0));
     std::unique_ptr<void, FreeDeleter> memory(std::aligned_alloc(64, (bytes + 63) / 64 * 64));
     memsetSplit(memory.get(), bytes);
-    double aloneSeconds = 0.0;
-    double splitSeconds = 0.0;
+    std::vector<double> aloneSeconds, splitSeconds;
     for (auto _ : state) {
         const double split = secondsOf(&memsetSplit, memory.get(), bytes);
         state.SetIterationTime(split);
-        splitSeconds += split;
-        aloneSeconds += secondsOf(&memsetAlone, memory.get(), bytes);
+        splitSeconds.push_back(split);
+        aloneSeconds.push_back(secondsOf(&memsetAlone, memory.get(), bytes));
     }
-    const auto runs = static_cast<double>(state.iterations());
-    state.counters["alone_us"] = benchmark::Counter(aloneSeconds / runs * 1e6);
-    state.counters["split_gain"] = benchmark::Counter(aloneSeconds / splitSeconds);
+    state.counters["alone_us"] = benchmark::Counter(median(aloneSeconds) * 1e6);
+    state.counters["split_gain"] = benchmark::Counter(median(aloneSeconds) / median(splitSeconds));
 }
 
 struct Size {

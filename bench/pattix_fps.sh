@@ -10,15 +10,19 @@
 #                        buffer), FFmpeg smptebars (drawn once in YUV, converted for every frame)
 #
 # Pattix renders every frame through the module. The commands take turns within each of RUNS
-# rounds, so that load that comes and goes falls on all of them; the best round counts.
+# rounds, so that load that comes and goes falls on all of them; each counts with its median
+# round, which a lucky quiet moment or an unlucky busy one does not move. FFmpeg,
+# some ten times slower than the others, makes a fifth of the frames (its start-up is still under
+# a tenth of its run).
 #
-# Usage: bench/pattix_fps.sh               (FRAMES=500 RUNS=3 by default)
+# Usage: bench/pattix_fps.sh               (FRAMES=500 RUNS=5 by default)
 #        bench/loaded.sh 2 bench/pattix_fps.sh   (the same with two busy processes running)
 # Builds the release tree first; installs ffmpeg and the GStreamer tools with apt-get if missing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 frames=${FRAMES:-500}
-runs=${RUNS:-3}
+runs=${RUNS:-5}
+ffmpeg_frames=$((frames / 5 > 20 ? frames / 5 : 20))
 
 missing=()
 command -v ffmpeg >/dev/null || missing+=(ffmpeg)
@@ -41,43 +45,45 @@ gst_run() {  # gst_run <pattern> <format>
     ! "video/x-raw,format=$2,width=1920,height=1080" ! fakesink
 }
 ffmpeg_run() {  # ffmpeg_run <source> <pix_fmt>
-  ffmpeg -v error -f lavfi -i "$1=size=1920x1080,format=$2" -frames:v "$frames" -f rawvideo -
+  ffmpeg -v error -f lavfi -i "$1=size=1920x1080,format=$2" -frames:v "$ffmpeg_frames" -f rawvideo -
 }
 
-# name|group|command...; group: pattix, every (renders every frame) or cached.
-declare -a names groups commands
+# depth|name, group (pattix, every: renders every frame, cached), frames made, command.
+declare -a names groups counts commands
 add() {
   names+=("$1")
   groups+=("$2")
-  shift 2
+  counts+=("$3")
+  shift 3
   commands+=("$*")
 }
 for depth in 8 16; do
   if [[ $depth == 8 ]]; then gst_format=RGBA; ffmpeg_format=rgba; else gst_format=RGBA64_LE; ffmpeg_format=rgba64le; fi
-  add "$depth|pattix SMPTE Colour Bars" pattix pattix_run smpte "$depth"
-  add "$depth|pattix RGB Crossed Ramp" pattix pattix_run rgb-crossed-ramp "$depth"
-  add "$depth|videotestsrc smpte $gst_format" every gst_run smpte "$gst_format"
-  add "$depth|ffmpeg testsrc2 $ffmpeg_format" every ffmpeg_run testsrc2 "$ffmpeg_format"
-  add "$depth|videotestsrc smpte75 $gst_format" cached gst_run smpte75 "$gst_format"
-  add "$depth|ffmpeg smptebars $ffmpeg_format" cached ffmpeg_run smptebars "$ffmpeg_format"
+  add "$depth|pattix SMPTE Colour Bars" pattix "$frames" pattix_run smpte "$depth"
+  add "$depth|pattix RGB Crossed Ramp" pattix "$frames" pattix_run rgb-crossed-ramp "$depth"
+  add "$depth|videotestsrc smpte $gst_format" every "$frames" gst_run smpte "$gst_format"
+  add "$depth|ffmpeg testsrc2 $ffmpeg_format" every "$ffmpeg_frames" ffmpeg_run testsrc2 "$ffmpeg_format"
+  add "$depth|videotestsrc smpte75 $gst_format" cached "$frames" gst_run smpte75 "$gst_format"
+  add "$depth|ffmpeg smptebars $ffmpeg_format" cached "$ffmpeg_frames" ffmpeg_run smptebars "$ffmpeg_format"
 done
 
-declare -a best
-for ((i = 0; i < ${#names[@]}; i++)); do best[i]=0; done
+declare -a rates typical
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 for ((run = 0; run < runs; run++)); do
   for ((i = 0; i < ${#names[@]}; i++)); do
     start=$EPOCHREALTIME
     ${commands[i]} >/dev/null 2>&1
     end=$EPOCHREALTIME
-    rate=$(awk -v f="$frames" -v s="$start" -v e="$end" 'BEGIN { printf "%.0f", f / (e - s) }')
-    if ((rate > best[i])); then best[i]=$rate; fi
+    rates[i]+=" $(awk -v f="${counts[i]}" -v s="$start" -v e="$end" 'BEGIN { printf "%.0f", f / (e - s) }')"
   done
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+for ((i = 0; i < ${#names[@]}; i++)); do
+  typical[i]=$(tr ' ' '\n' <<<"${rates[i]}" | sed '/^$/d' | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
+done
 
-printf '1920x1080, %s frames, best of %s rounds; load average %s before, %s after\n' \
-  "$frames" "$runs" "$load_before" "$load_after"
+printf '1920x1080, %s frames (FFmpeg %s), median of %s rounds; load average %s before, %s after\n' \
+  "$frames" "$ffmpeg_frames" "$runs" "$load_before" "$load_after"
 for depth in 8 16; do
   printf '\n%-56s %9s\n' "$depth-bit" "frames/s"
   every=0 cached=0 bars=0 ramp=0
@@ -86,12 +92,12 @@ for depth in 8 16; do
     label=${names[i]#*|}
     case ${groups[i]} in
       pattix) suffix="" ;;
-      every) suffix=" (renders every frame)"; ((best[i] > every)) && every=${best[i]} ;;
-      cached) suffix=" (default, cached)"; ((best[i] > cached)) && cached=${best[i]} ;;
+      every) suffix=" (renders every frame)"; ((typical[i] > every)) && every=${typical[i]} ;;
+      cached) suffix=" (default, cached)"; ((typical[i] > cached)) && cached=${typical[i]} ;;
     esac
-    [[ $label == *SMPTE* && ${groups[i]} == pattix ]] && bars=${best[i]}
-    [[ $label == *Ramp* && ${groups[i]} == pattix ]] && ramp=${best[i]}
-    printf '%-56s %9s\n' "$label$suffix" "${best[i]}"
+    [[ $label == *SMPTE* && ${groups[i]} == pattix ]] && bars=${typical[i]}
+    [[ $label == *Ramp* && ${groups[i]} == pattix ]] && ramp=${typical[i]}
+    printf '%-56s %9s\n' "$label$suffix" "${typical[i]}"
   done
   awk -v b="$bars" -v r="$ramp" -v e="$every" -v c="$cached" 'BEGIN {
     printf "  pattix / fastest peer rendering every frame: bars %.2fx, ramp %.2fx\n", b / e, r / e

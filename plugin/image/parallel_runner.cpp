@@ -204,7 +204,8 @@ struct PoolReaper {
     }
 } g_reaper;
 
-JobRecord makeRecord(ParallelJob job, int argumentCount, void* const (&given)[kMaxParallelArguments]) {
+JobRecord makeRecord(ParallelJob job, int argumentCount,
+                     void* const (&given)[kMaxParallelArguments]) {
     JobRecord record{job, {}};
     const int kept = std::clamp(argumentCount, 0, kMaxParallelArguments);
     for (int i = 0; i < kept; ++i)
