@@ -24,7 +24,9 @@ std::uint64_t withFrame(std::uint32_t frame, std::uint64_t low) {
 ConversionTeam::ConversionTeam(unsigned helpers, std::size_t chunkComponents)
     : m_HelperCount(helpers),
       m_ChunkComponents(chunkComponents),
-      m_Slots(std::max<std::size_t>(4, 2 * (helpers + 1))) {
+      // Alone, the writing thread hands each chunk on before it converts the next: one slot,
+      // which stays in the cache, is all it needs.
+      m_Slots(helpers == 0 ? 1 : std::max<std::size_t>(4, 2 * (helpers + 1))) {
     for (Slot& slot : m_Slots) slot.values.reset(new std::uint16_t[chunkComponents]);
 }
 
