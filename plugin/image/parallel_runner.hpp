@@ -19,9 +19,9 @@ void runParallel(ParallelJob job, int argumentCount, void* argument0 = nullptr,
                  void* argument4 = nullptr, void* argument5 = nullptr) noexcept;
 
 // Work writing fewer bytes than this gains nothing from the workers. On the 2-core build machine
-// one thread already writes memory as fast as two: generators_bench's Crossover benchmarks show a
-// split memset slower than one thread up to 8 MiB and level with it from 16 MiB, idle or loaded,
-// so a 1080 frame of 8-bit pixels is drawn on the calling thread alone.
+// one thread already writes memory about as fast as two: generators_bench's Crossover benchmarks
+// show a split memset slower than one thread below 16 MiB and coming level with it only above,
+// idle or loaded, so 1080 frames of either depth are drawn on the calling thread alone.
 inline constexpr std::size_t kSplitWorthBytes = std::size_t{16} << 20;
 inline constexpr std::size_t kSplitAlways = ~std::size_t{0};
 
