@@ -5,10 +5,13 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
+  clang-14 libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libpng-dev libcli11-dev
   libfontconfig-dev libfreetype-dev fonts-dejavu-core fonts-liberation2
   libgl-dev libopengl-dev libglu1-mesa-dev libegl-dev libegl-mesa0 libgl1-mesa-dri
+  libcairo2-dev libpango1.0-dev poppler-utils
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools gstreamer1.0-plugins-base
 )
 
 missing=()

@@ -2,7 +2,9 @@
 
 #include "apps/host/errors.hpp"
 #include "apps/host/module_session.hpp"
+#include "apps/host/preset_file.hpp"
 #include "apps/host/text.hpp"
+#include "plugin/pages/parameters.hpp"
 
 namespace pattix::host {
 namespace {
@@ -65,6 +67,27 @@ void EffectInstance::loadPreset(const std::string& text, const std::string& sour
     if (FAILED(m_Host->LoadPreset(text, &error))) {
         throw RunFailure("preset " + source + " cannot be used: " + error);
     }
+}
+
+std::string EffectInstance::savePreset() const {
+    std::string text;
+    if (const HRESULT hr = m_Host->SavePreset(&text); FAILED(hr)) {
+        throw RunFailure(refusal("a parameter value for the preset", hr));
+    }
+    return text;
+}
+
+void EffectInstance::loadPresetFile(const std::string& path,
+                                    const std::function<void()>& interrupted) {
+    loadPreset(readPresetText(path, interrupted), presetSource(path));
+}
+
+void EffectInstance::apply(const ParameterChoice& choice,
+                           const std::function<void()>& interrupted) {
+    const bool preset = !choice.presetPath.empty();
+    if (preset) loadPresetFile(choice.presetPath, interrupted);
+    if (!preset || choice.patternGiven) setInteger(PARAM_PATTERN, choice.pattern);
+    if (!preset || choice.directionGiven) setInteger(PARAM_RAMP_DIRECTION, choice.direction);
 }
 
 }  // namespace pattix::host

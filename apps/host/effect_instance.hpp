@@ -2,9 +2,11 @@
 // read and written by identifier through the host's property machinery, its presets.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "apps/host/com_ptr.hpp"
+#include "apps/host/parameter_choice.hpp"
 #include "sdk/host/image_effect.hpp"
 
 namespace pattix::host {
@@ -29,7 +31,15 @@ public:
 
     // Applies a saved preset; `source` names it in the RunFailure thrown for a bad one.
     void loadPreset(const std::string& text, const std::string& source);
-    std::string savePreset() const { return m_Host->SavePreset(); }
+    // The parameters as a preset; throws RunFailure when the host will not give a value, since
+    // a preset without it would later apply as if it were whole.
+    std::string savePreset() const;
+    // Reads the preset at `path` ("-": standard input) and applies it; throws RunFailure naming
+    // it. `interrupted` runs when a signal interrupts the reading and may throw to stop.
+    void loadPresetFile(const std::string& path, const std::function<void()>& interrupted = {});
+
+    // Throws RunFailure when the preset cannot be used or the effect refuses a value.
+    void apply(const ParameterChoice& choice, const std::function<void()>& interrupted = {});
 
 private:
     ComPtr<IDSImageEffect> m_Effect;

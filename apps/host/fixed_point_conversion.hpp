@@ -15,7 +15,7 @@ constexpr std::uint16_t fixedToUnsigned16(std::int16_t value) {
 }
 
 // Converts `count` components, writing each in the byte order `Order`. The ranges may not
-// overlap.
+// overlap, unless they are the same (a conversion in place).
 template <std::endian Order>
 void convertFixedToUnsigned16(const std::int16_t* source, std::uint16_t* target,
                               std::size_t count) noexcept;

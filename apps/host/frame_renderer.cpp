@@ -17,16 +17,8 @@ FrameRenderer::FrameRenderer(EffectInstance& effect, const RenderSettings& setti
     : m_Settings(settings),
       m_Coordinates(static_cast<double>(settings.size.height) / settings.world.height),
       m_Context(context) {
-    const GUID& format = settings.depth == 16 ? MFIF_RGBA_S2_14 : MFIF_RGBA_RAW_32;
-    m_Image.reset(sdk::host::HostImage::create(settings.size.width, settings.size.height, format));
-    if (!m_Image) {
-        throw RunFailure("not enough memory for a " + std::to_string(settings.size.width) + "x" +
-                         std::to_string(settings.size.height) + " " +
-                         std::to_string(settings.depth) + "-bit frame");
-    }
-    m_Image->setWorldGeometry(0.0, 0.0, settings.world.width, settings.world.height);
-
-    effect.host().SetRenderData(renderData());
+    m_Image = createImage();
+    effect.host().SetRenderData(renderData(*m_Image));
     if (const HRESULT hr = effect.effect().Verify(); FAILED(hr)) {
         throw RunFailure(refusal("to render into a " + std::to_string(settings.depth) +
                                      "-bit image (Verify)", hr));
@@ -41,9 +33,22 @@ FrameRenderer::FrameRenderer(EffectInstance& effect, const RenderSettings& setti
         throw RunFailure(refusal("the clone's host identity", E_NOINTERFACE));
 }
 
-DSRenderData FrameRenderer::renderData() {
+ComPtr<sdk::host::HostImage> FrameRenderer::createImage() const {
+    const FrameSize size = m_Settings.size;
+    const GUID& format = m_Settings.depth == 16 ? MFIF_RGBA_S2_14 : MFIF_RGBA_RAW_32;
+    ComPtr<sdk::host::HostImage> image(sdk::host::HostImage::create(size.width, size.height, format));
+    if (!image) {
+        throw RunFailure("not enough memory for a " + std::to_string(size.width) + "x" +
+                         std::to_string(size.height) + " " + std::to_string(m_Settings.depth) +
+                         "-bit frame");
+    }
+    image->setWorldGeometry(0.0, 0.0, m_Settings.world.width, m_Settings.world.height);
+    return image;
+}
+
+DSRenderData FrameRenderer::renderData(sdk::host::HostImage& output) {
     DSRenderData data;
-    data.output = m_Image.get();
+    data.output = &output;
     if (m_Settings.region) {
         const PixelRegion& r = *m_Settings.region;
         data.region = {r.x, r.y, r.width, r.height};
@@ -55,10 +60,10 @@ DSRenderData FrameRenderer::renderData() {
     return data;
 }
 
-bool FrameRenderer::render(std::int64_t frame) {
+bool FrameRenderer::render(std::int64_t frame, sdk::host::HostImage& target) {
     const double time = static_cast<double>(frame) / kFramesPerSecond;
     m_Context.setTime(time);
-    m_CloneHost->SetRenderData(renderData());
+    m_CloneHost->SetRenderData(renderData(target));
     if (const HRESULT hr = m_Clone->Execute(time); FAILED(hr)) {
         throw RunFailure(refusal("to render frame " + std::to_string(frame), hr));
     }

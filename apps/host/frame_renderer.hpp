@@ -30,13 +30,21 @@ public:
                   sdk::host::HostExecutionContext& context);
 
     const sdk::host::HostImage& image() const { return *m_Image; }
+    sdk::host::HostImage& image() { return *m_Image; }
 
     // Renders frame `frame` into the image; false when the execution context said stop
     // during it, leaving the image partly drawn.
-    bool render(std::int64_t frame);
+    bool render(std::int64_t frame) { return render(frame, *m_Image); }
+    // Renders into `target`, an image made by createImage(), so that a finished frame can be
+    // handed on while the next one is drawn into another image.
+    bool render(std::int64_t frame, sdk::host::HostImage& target);
+
+    // A new cleared image like image(): its size, format and world geometry. Throws
+    // RunFailure when memory runs out.
+    ComPtr<sdk::host::HostImage> createImage() const;
 
 private:
-    DSRenderData renderData();
+    DSRenderData renderData(sdk::host::HostImage& output);
 
     RenderSettings m_Settings;
     ComPtr<sdk::host::HostImage> m_Image;

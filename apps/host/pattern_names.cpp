@@ -16,7 +16,7 @@ int resolvePattern(std::string_view text, std::span<const std::string> ownNames)
     }
     std::string accepted;
     for (std::string_view name : kPatternShortNames) accepted += std::string(name) + ", ";
-    throw UsageError("unknown pattern '" + std::string(text) + "': use " + accepted +
+    throw UsageError("unknown pattern " + quote(text) + ": use " + accepted +
                      "a number 0-8, or a pattern's own name as --list shows it");
 }
 

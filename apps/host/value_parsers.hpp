@@ -32,6 +32,9 @@ PixelRegion parseRegion(std::string_view text);
 // The part of `region` inside a picture of `size`; nullopt when they do not meet.
 std::optional<PixelRegion> clipRegion(const PixelRegion& region, const FrameSize& size);
 
+// The part of `region` inside a picture of `size`; throws UsageError when they do not meet.
+PixelRegion regionInside(const PixelRegion& region, const FrameSize& size);
+
 // 8 or 16 (bits per component of the host image).
 int parseDepth(std::string_view text);
 
@@ -47,7 +50,15 @@ std::int64_t parseFrameCount(std::string_view text);
 // Bytes of one frame of `size` at `depth` bits, nullopt when that does not fit in 64 bits.
 std::optional<std::uint64_t> frameBytes(const FrameSize& size, int depth);
 
-// Throws UsageError when one frame of `size` at `depth` cannot fit in `memoryBytes`.
+// The widest picture at `depth` bits: the host's images step from row to row by a signed
+// 32-bit count of bytes (2147483647 / 4 pixels at 8 bits, / 8 at 16 bits).
+int largestWidth(int depth);
+
+// Throws UsageError when one frame of `size` at `depth` is wider than largestWidth or cannot
+// fit in `memoryBytes`.
 void requireFrameFits(const FrameSize& size, int depth, std::uint64_t memoryBytes);
+
+// The machine's memory in bytes (UINT64_MAX when the system does not say).
+std::uint64_t physicalMemoryBytes();
 
 }  // namespace pattix::host

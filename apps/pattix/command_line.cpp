@@ -50,10 +50,11 @@ std::optional<Options> parseCommandLine(int argc, const char* const* argv) {
            "x.rgba or - (standard output): raw frames, top row first,\n"
            "rgba at depth 8 and rgba64le at depth 16");
     option("--preset", options.presetPath, "FILE",
-           "load parameter values saved with --save-preset");
+           "load parameter values saved with --save-preset\n(- for standard input)");
     option("--save-preset", options.savePresetPath, "FILE",
-           "save this run's parameter values (and render as usual)");
-    app.add_flag("--list", options.list, "list the patterns: number, short name, own name");
+           "save this run's parameter values once its frames are\nwritten (- for standard output)");
+    app.add_flag("--list", options.list,
+                 "list the patterns: number, short name, own name\n(with --info: both)");
     app.add_flag("--info", options.info,
                  "what the module registers and declares: classes, families,\n"
                  "the effect, its parameters with types, defaults and values");
@@ -78,6 +79,10 @@ std::optional<Options> parseCommandLine(int argc, const char* const* argv) {
     if (regionOption->count() > 0) options.region = host::parseRegion(region);
     options.frames = host::parseFrameCount(frames);
     options.output = parseOutputTarget(output);
+    if (options.output.kind == OutputKind::StandardOutput && options.savePresetPath == "-") {
+        throw host::UsageError(
+            "standard output can take the frames (-o -) or the preset (--save-preset -), not both");
+    }
     return options;
 }
 

@@ -19,14 +19,17 @@ void writeRanges(int fd, std::span<iovec> ranges, const std::string& name) {
             ++first;
             continue;
         }
+        // A stop signal ends a write that a stalled reader blocks with a partial count, or with
+        // EINTR when nothing had gone yet; either way it is honoured before the next write. A
+        // write error after a stop (a reader gone, the file-size limit) is part of the stop.
+        StopSignal::throwIfReceived();
         const int count = static_cast<int>(std::min<std::size_t>(ranges.size() - first, IOV_MAX));
         const ssize_t written = ::writev(fd, &ranges[first], count);
         if (written < 0) {
-            if (errno == EINTR) {
-                StopSignal::throwIfReceived();
-                continue;
-            }
-            throw host::RunFailure("cannot write " + name + ": " + std::strerror(errno));
+            const int error = errno;
+            StopSignal::throwIfReceived();
+            if (error == EINTR) continue;
+            throw host::RunFailure("cannot write " + name + ": " + std::strerror(error));
         }
         auto left = static_cast<std::size_t>(written);
         while (left > 0 && left >= ranges[first].iov_len) left -= ranges[first++].iov_len;

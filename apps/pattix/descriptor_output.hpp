@@ -10,7 +10,8 @@
 namespace pattix::cli {
 
 // Writes every range of `ranges` in order (the array is advanced in place). Throws RunFailure
-// naming `name` on an error, Interrupted when a stop signal arrived during the write.
+// naming `name` on an error, Interrupted when a stop signal arrived before or during the write,
+// also when the write was only partly done.
 void writeRanges(int fd, std::span<iovec> ranges, const std::string& name);
 
 }  // namespace pattix::cli

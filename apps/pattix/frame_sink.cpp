@@ -5,14 +5,13 @@
 #include <filesystem>
 #include <optional>
 
+#include "apps/host/text.hpp"
 #include "apps/pattix/png_frame_writer.hpp"
 #include "apps/pattix/raw_frame_writer.hpp"
 #include "apps/pattix/staged_file.hpp"
 
 namespace pattix::cli {
 namespace {
-
-std::string quoted(const std::string& path) { return "'" + path + "'"; }
 
 // Where a file went, for the closing message: the full path, so it can be found.
 std::string shown(const std::string& path) {
@@ -28,7 +27,7 @@ public:
                    ? std::optional<StagedFile>(std::in_place, target.path)
                    : std::nullopt),
         m_Writer(m_File ? m_File->fd() : STDOUT_FILENO,
-                 m_File ? quoted(target.path) : std::string("to standard output"), image) {}
+                 m_File ? host::quote(target.path) : std::string("to standard output"), image) {}
 
   void frame(std::int64_t) override { m_Writer.write(); }
 
@@ -56,7 +55,7 @@ public:
         // A single file holds the last frame; the others would only be overwritten.
         if (!sequence && frame != m_FrameCount - 1) return;
         if (!m_File) m_File.emplace(frameFileName(m_Target, frame));
-        writePng(m_File->fd(), quoted(m_File->target()), m_Image);
+        writePng(m_File->fd(), host::quote(m_File->target()), m_Image);
         m_File->commit();
         m_File.reset();
         m_Written = frame + 1;

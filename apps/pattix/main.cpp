@@ -1,12 +1,16 @@
 // pattix: renders the Pattix test patterns by driving the module as the host does.
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <iostream>
 #include <string>
 
 #include "apps/host/errors.hpp"
+#include "apps/host/text.hpp"
 #include "apps/pattix/command_line.hpp"
 #include "apps/pattix/render_command.hpp"
 
@@ -20,10 +24,30 @@ std::string defaultModulePath(const char* argv0) {
     return (self.parent_path().parent_path() / "lib" / "libpattix.so").string();
 }
 
-int fail(int status, const char* message) {
+// Messages quote what users and files supplied; none of it may drive the terminal.
+int fail(int status, const std::string& message) {
     std::fflush(stdout);
-    std::fprintf(stderr, "pattix: %s\n", message);
+    std::fprintf(stderr, "pattix: %s\n", pattix::host::printable(message).c_str());
     return status;
+}
+
+// What went to standard output (help, lists, the closing line, a preset) counts only once it
+// is out: a full disk or a closed descriptor fails the run instead of passing unseen.
+int finishStandardOutput() {
+    errno = 0;
+    std::cout.flush();
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = errno;
+    if (flushed && !std::ferror(stdout) && std::cout.good()) return 0;
+    return fail(pattix::host::kExitFailure,
+                std::string("cannot write standard output") +
+                    (error != 0 ? std::string(": ") + std::strerror(error) : std::string()));
+}
+
+std::string stopMessage(int exitStatus) {
+    const char* name = sigabbrev_np(exitStatus - 128);
+    return std::string("interrupted") + (name != nullptr ? std::string(" by SIG") + name : "") +
+           "; unfinished output removed";
 }
 
 }  // namespace
@@ -36,12 +60,12 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     try {
         const auto options = parseCommandLine(argc, argv);
-        if (!options) return 0;
-        return runCommand(*options, defaultModulePath(argv[0]));
+        const int status = options ? runCommand(*options, defaultModulePath(argv[0])) : 0;
+        return status != 0 ? status : finishStandardOutput();
     } catch (const host::UsageError& error) {
         return fail(host::kExitUsage, error.what());
     } catch (const host::Interrupted& interrupted) {
-        return fail(interrupted.exitStatus(), "interrupted; unfinished output removed");
+        return fail(interrupted.exitStatus(), stopMessage(interrupted.exitStatus()));
     } catch (const host::RunFailure& error) {
         return fail(host::kExitFailure, error.what());
     } catch (const std::exception& error) {

@@ -7,7 +7,9 @@
 #include "plugin/pages/parameters.hpp"
 #include "apps/host/pattern_names.hpp"
 #include "apps/host/text.hpp"
+#include "sdk/host/property_page.hpp"
 #include "sdk/host/registration.hpp"
+#include "sdk/platform/com.hpp"
 
 namespace pattix::cli {
 namespace {
@@ -41,6 +43,28 @@ std::vector<std::string> valueNames(const host::ModuleSession& session, const ID
     return {};
 }
 
+// The title and size a page gives the host's property frame; empty when it cannot be made.
+std::string pageText(const host::ModuleSession& session, const CLSID& clsid) {
+    IClassFactory* factory = nullptr;
+    if (FAILED(session.module().getClassObject(clsid, IID_IClassFactory,
+                                               reinterpret_cast<void**>(&factory)))) {
+        return {};
+    }
+    IPropertyPage* page = nullptr;
+    const HRESULT made = factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&page));
+    factory->Release();
+    if (FAILED(made)) return {};
+    PROPPAGEINFO info{};
+    std::string text;
+    if (SUCCEEDED(page->GetPageInfo(&info))) {
+        text = "\"" + host::toUtf8(info.pszTitle != nullptr ? info.pszTitle : L"") + "\"  " +
+               std::to_string(info.size.cx) + " x " + std::to_string(info.size.cy) + " pixels";
+        CoTaskMemFree(info.pszTitle);
+    }
+    page->Release();
+    return text;
+}
+
 std::string valueText(const std::vector<std::string>& names, LONG value) {
     std::string text = std::to_string(value);
     if (value >= 0 && static_cast<std::size_t>(value) < names.size()) {
@@ -70,6 +94,11 @@ void printModuleInfo(std::FILE* out, const host::ModuleSession& session, host::E
         std::fprintf(out, "  %s  of %s  \"%s\"  flags %u\n", sdk::formatGuid(family.family).c_str(),
                      sdk::formatGuid(family.clsid).c_str(), host::toUtf8(family.name).c_str(),
                      family.flags);
+    }
+    std::fprintf(out, "\nProperty pages:\n");
+    for (const CLSID& page : effect.host().PropertyPages()) {
+        std::fprintf(out, "  %s  %-18s  %s\n", sdk::formatGuid(page).c_str(), className(page),
+                     pageText(session, page).c_str());
     }
     std::fprintf(out, "\nEffect %s\n  name: %s\n  description: %s\n\nParameters:\n",
                  sdk::formatGuid(CLSID_Bars).c_str(), effect.name().c_str(),

@@ -15,7 +15,7 @@ bool endsWithIgnoringCase(std::string_view text, std::string_view ending) {
 
 // Splits a PNG path at its one %d conversion; the path is never used as a format string.
 void splitAtFrameNumber(std::string_view path, OutputTarget& target) {
-    const std::string subject = "output '" + std::string(path) + "'";
+    const std::string subject = "output " + host::quote(path);
     std::string* part = &target.prefix;
     for (std::size_t i = 0; i < path.size(); ++i) {
         if (path[i] != '%') {
@@ -64,8 +64,8 @@ OutputTarget parseOutputTarget(std::string_view path) {
         splitAtFrameNumber(path, target);
         if (target.kind == OutputKind::PngFile) target.path = target.prefix;
     } else {
-        throw host::UsageError("output '" + std::string(path) +
-                         "' is not a .png or .rgba path, or - for standard output");
+        throw host::UsageError("output " + host::quote(path) +
+                               " is not a .png or .rgba path, or - for standard output");
     }
     return target;
 }

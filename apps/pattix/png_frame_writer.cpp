@@ -78,6 +78,15 @@ Outcome writeImage(png_structp png, png_infop info, std::FILE* file,
 
 }  // namespace
 
+void requirePngSize(int width, int height) {
+    if (width <= PNG_USER_WIDTH_MAX && height <= PNG_USER_HEIGHT_MAX) return;
+    throw host::UsageError("size " + std::to_string(width) + "x" + std::to_string(height) +
+                           " is too large for a PNG file: libpng writes at most " +
+                           std::to_string(PNG_USER_WIDTH_MAX) + "x" +
+                           std::to_string(PNG_USER_HEIGHT_MAX) +
+                           " pixels; write raw frames (.rgba) instead");
+}
+
 void writePng(int fd, const std::string& name, const sdk::host::HostImage& image) {
     const int copy = ::dup(fd);
     std::FILE* file = copy < 0 ? nullptr : ::fdopen(copy, "wb");
@@ -104,7 +113,8 @@ void writePng(int fd, const std::string& name, const sdk::host::HostImage& image
     const bool flushed = std::fflush(file) == 0;
     const int flushError = errno;
     std::fclose(file);
-    if (outcome == Outcome::Stopped) StopSignal::throwIfReceived();
+    // A stop wins over the write error it may cause (SIGXFSZ makes the write fail too).
+    StopSignal::throwIfReceived();
     if (outcome == Outcome::Failed) throw host::RunFailure("cannot write " + name + ": " + error.text);
     if (!flushed) throw host::RunFailure("cannot write " + name + ": " + std::strerror(flushError));
 }

@@ -1,5 +1,7 @@
 #include "apps/pattix/raw_frame_writer.hpp"
 
+#include <limits.h>
+
 #include <algorithm>
 #include <thread>
 
@@ -21,6 +23,9 @@ constexpr std::size_t kChunkBytes = 256 * 1024;
 constexpr std::size_t kChunksWorthSharing = 64;
 constexpr unsigned kMostHelpers = 7;
 
+// 8-bit rows go out in batches of as many as one write call takes.
+constexpr std::size_t kRowsPerWrite = IOV_MAX;
+
 unsigned helperCount(std::size_t frameBytes) {
     if (frameBytes < kChunksWorthSharing * kChunkBytes) return 0;
     const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
@@ -31,15 +36,8 @@ unsigned helperCount(std::size_t frameBytes) {
 
 RawFrameWriter::RawFrameWriter(int fd, std::string name, const sdk::host::HostImage& image)
     : m_Fd(fd), m_Name(std::move(name)), m_Image(image) {
-    const std::size_t rowBytes = image.rowBytes();
-    const auto height = static_cast<std::size_t>(image.height());
     if (image.format() == MFIF_RGBA_RAW_32) {
-        // Written in place, last buffer row first: no copy of the picture is made.
-        auto* buffer = const_cast<std::byte*>(image.data());
-        m_Rows.resize(height);
-        for (std::size_t row = 0; row < height; ++row) {
-            m_Rows[row] = {buffer + (height - 1 - row) * rowBytes, rowBytes};
-        }
+        m_Batch.reserve(kRowsPerWrite);
     } else {
         m_Conversion = std::make_unique<host::ConversionTeam>(helperCount(image.sizeBytes()),
                                                         kChunkBytes / sizeof(std::uint16_t));
@@ -58,8 +56,17 @@ void RawFrameWriter::write() {
             });
         return;
     }
-    m_Pending = m_Rows;
-    writeRanges(m_Fd, m_Pending, m_Name);
+    // Written in place, last buffer row first: no copy of the picture is made.
+    auto* buffer = const_cast<std::byte*>(m_Image.data());
+    const std::size_t rowBytes = m_Image.rowBytes();
+    const auto height = static_cast<std::size_t>(m_Image.height());
+    for (std::size_t row = 0; row < height;) {
+        m_Batch.clear();
+        for (; row < height && m_Batch.size() < kRowsPerWrite; ++row) {
+            m_Batch.push_back({buffer + (height - 1 - row) * rowBytes, rowBytes});
+        }
+        writeRanges(m_Fd, m_Batch, m_Name);
+    }
 }
 
 }  // namespace pattix::cli

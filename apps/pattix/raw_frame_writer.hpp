@@ -25,9 +25,9 @@ private:
     int m_Fd;
     std::string m_Name;
     const sdk::host::HostImage& m_Image;
-    // 8-bit: the rows in picture order, pointing into the host buffer (its bottom row is first).
-    std::vector<iovec> m_Rows;
-    std::vector<iovec> m_Pending;
+    // 8-bit: a batch of rows in picture order, pointing into the host buffer (its bottom row is
+    // first); a frame goes out as a few such batches, whatever its height.
+    std::vector<iovec> m_Batch;
     // 16-bit: the conversion to file values, shared with helper threads for large frames.
     std::unique_ptr<host::ConversionTeam> m_Conversion;
 };

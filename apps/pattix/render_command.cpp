@@ -2,11 +2,9 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
-#include <cstring>
-#include <fstream>
-#include <sstream>
+#include <cstdio>
+#include <optional>
 
 #include "apps/host/errors.hpp"
 #include "apps/pattix/descriptor_output.hpp"
@@ -15,8 +13,11 @@
 #include "apps/host/frame_renderer.hpp"
 #include "apps/pattix/frame_sink.hpp"
 #include "apps/pattix/module_report.hpp"
+#include "apps/pattix/png_frame_writer.hpp"
 #include "apps/host/module_session.hpp"
 #include "apps/host/pattern_names.hpp"
+#include "apps/host/preset_file.hpp"
+#include "apps/host/text.hpp"
 #include "apps/pattix/progress_meter.hpp"
 #include "apps/pattix/staged_file.hpp"
 #include "apps/pattix/stop_signal.hpp"
@@ -25,45 +26,48 @@
 namespace pattix::cli {
 namespace {
 
-std::uint64_t physicalMemoryBytes() {
-    const long pages = ::sysconf(_SC_PHYS_PAGES);
-    const long pageSize = ::sysconf(_SC_PAGESIZE);
-    return pages > 0 && pageSize > 0
-               ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageSize)
-               : UINT64_MAX;
-}
-
-std::string regionText(const host::PixelRegion& r) {
-    return std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.width) + "," +
-           std::to_string(r.height);
-}
-
-std::string readPreset(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    if (in) text << in.rdbuf();
-    if (!in || in.bad()) {
-        throw host::RunFailure("cannot read preset '" + path + "': " + std::strerror(errno));
+// Writes the preset into its file, opened before the render (so that an unwritable path fails
+// before it), or onto standard output for "-".
+void savePreset(std::optional<StagedFile>& file, const std::string& text) {
+    if (!file) {
+        // Checked with the rest of standard output when the program ends.
+        std::fputs(text.c_str(), stdout);
+        return;
     }
-    return text.str();
-}
-
-void savePreset(const std::string& path, const std::string& text) {
-    StagedFile file(path);
     iovec range{const_cast<char*>(text.data()), text.size()};
-    writeRanges(file.fd(), {&range, 1}, "'" + path + "'");
-    file.commit();
+    writeRanges(file->fd(), {&range, 1}, host::quote(file->target()));
+    file->commit();
 }
 
 // The parameters: a preset first, then the options given, which win over it; without a
 // preset every option counts, defaults included.
 void applyParameters(host::EffectInstance& effect, const Options& options, int pattern) {
-    const bool preset = !options.presetPath.empty();
-    if (preset) effect.loadPreset(readPreset(options.presetPath), "'" + options.presetPath + "'");
-    if (!preset || options.patternGiven) effect.setInteger(PARAM_PATTERN, pattern);
-    if (!preset || options.directionGiven)
-        effect.setInteger(PARAM_RAMP_DIRECTION, options.direction);
-    if (!options.savePresetPath.empty()) savePreset(options.savePresetPath, effect.savePreset());
+    effect.apply({options.presetPath, pattern, options.patternGiven, options.direction,
+                  options.directionGiven},
+                 [] { StopSignal::throwIfReceived(); });
+    if (!options.presetPath.empty() && !options.patternGiven) {
+        const LONG value = effect.value(PARAM_PATTERN);
+        if (value < 0 || value >= kPatternCount) {
+            // Drawn as the module draws any value it has no pattern for, but not unnoticed.
+            std::fprintf(stderr,
+                         "pattix: %s sets Pattern to %ld, which is none of the patterns 0-8; the "
+                         "picture is black\n",
+                         host::presetName(options.presetPath).c_str(), static_cast<long>(value));
+        }
+    }
+}
+
+// Refuses, before anything is rendered, what the output cannot take.
+void requireOutputTakes(const Options& options) {
+    const OutputKind kind = options.output.kind;
+    if (kind == OutputKind::StandardOutput && isTerminal(STDOUT_FILENO)) {
+        throw host::UsageError(
+            "standard output is a terminal, where raw frames are of no use: pipe them into a "
+            "program (-o - | ffmpeg ...) or redirect them (-o - > frames.rgba)");
+    }
+    if (kind == OutputKind::PngFile || kind == OutputKind::PngSequence) {
+        requirePngSize(options.size.width, options.size.height);
+    }
 }
 
 host::RenderSettings renderSettings(const Options& options) {
@@ -72,20 +76,17 @@ host::RenderSettings renderSettings(const Options& options) {
     settings.world = options.world.value_or(options.size);
     settings.depth = options.depth;
     settings.field = options.field;
-    if (options.region) {
-        settings.region = host::clipRegion(*options.region, options.size);
-        if (!settings.region) {
-            throw host::UsageError("region '" + regionText(*options.region) + "' lies outside the " +
-                             std::to_string(options.size.width) + "x" +
-                             std::to_string(options.size.height) + " picture");
-        }
-    }
-    host::requireFrameFits(options.size, options.depth, physicalMemoryBytes());
+    if (options.region) settings.region = host::regionInside(*options.region, options.size);
+    host::requireFrameFits(options.size, options.depth, host::physicalMemoryBytes());
+    requireOutputTakes(options);
     return settings;
 }
 
-void renderFrames(host::EffectInstance& effect, const Options& options, const host::RenderSettings& settings,
-                  sdk::host::HostExecutionContext& context, const std::string& patternName) {
+// Renders every frame into the output; answers where the output went (empty for standard
+// output), once it is complete.
+std::string renderFrames(host::EffectInstance& effect, const Options& options,
+                         const host::RenderSettings& settings,
+                         sdk::host::HostExecutionContext& context) {
     host::FrameRenderer renderer(effect, settings, context);
     const auto sink = openFrameSink(options.output, renderer.image(), options.frames);
     {
@@ -101,12 +102,7 @@ void renderFrames(host::EffectInstance& effect, const Options& options, const ho
             progress.frameDone();
         }
     }
-    const std::string where = sink->finish();
-    if (where.empty()) return;
-    std::printf("Wrote %s, %dx%d, %d-bit, %lld frame%s to %s\n", patternName.c_str(),
-                options.size.width, options.size.height, options.depth,
-                static_cast<long long>(options.frames), options.frames == 1 ? "" : "s",
-                where.c_str());
+    return sink->finish();
 }
 
 }  // namespace
@@ -117,7 +113,8 @@ int runCommand(const Options& options, const std::string& modulePath) {
     const host::ModuleSession session(modulePath);
     if (options.list) {
         printPatternList(stdout, session);
-        return 0;
+        if (!options.info) return 0;
+        std::fputc('\n', stdout);
     }
     const std::vector<std::string> patternNames = session.patternNames();
     const int pattern = options.info ? 0 : host::resolvePattern(options.pattern, patternNames);
@@ -132,11 +129,24 @@ int runCommand(const Options& options, const std::string& modulePath) {
         return 0;
     }
     applyParameters(effect, options, pattern);
+    // The values are read and the file made now, so that a value the host will not give or an
+    // unwritable path fails the run before anything is written; the preset is saved only once
+    // the frames are, so a failed run leaves the old one alone.
+    const bool savingPreset = !options.savePresetPath.empty();
+    const std::string preset = savingPreset ? effect.savePreset() : std::string();
+    std::optional<StagedFile> presetFile;
+    if (savingPreset && options.savePresetPath != "-") presetFile.emplace(options.savePresetPath);
     const LONG chosen = effect.value(PARAM_PATTERN);
     const std::string name = chosen >= 0 && chosen < kPatternCount
                                  ? patternNames[static_cast<std::size_t>(chosen)]
                                  : "pattern " + std::to_string(chosen);
-    renderFrames(effect, options, settings, context, name);
+    const std::string where = renderFrames(effect, options, settings, context);
+    if (savingPreset) savePreset(presetFile, preset);
+    // Standard output carrying frames or the preset gets nothing else.
+    if (where.empty() || options.savePresetPath == "-") return 0;
+    std::printf("Wrote %s, %dx%d, %d-bit, %lld frame%s to %s\n", name.c_str(), options.size.width,
+                options.size.height, options.depth, static_cast<long long>(options.frames),
+                options.frames == 1 ? "" : "s", where.c_str());
     return 0;
 }
 

@@ -15,8 +15,9 @@ volatile std::sig_atomic_t g_signal = 0;
 static_assert(std::atomic<sdk::host::HostExecutionContext*>::is_always_lock_free,
               "the handler may only touch lock-free atomics");
 
-constexpr int kStopSignals[] = {SIGINT, SIGTERM};
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXFSZ};
 struct sigaction g_previous[std::size(kStopSignals)];
+bool g_installed[std::size(kStopSignals)];
 
 extern "C" void onStopSignal(int signalNumber) {
     g_signal = signalNumber;
@@ -33,13 +34,15 @@ StopSignal::StopSignal(sdk::host::HostExecutionContext& context) {
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;
     for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
-        sigaction(kStopSignals[i], &action, &g_previous[i]);
+        sigaction(kStopSignals[i], nullptr, &g_previous[i]);
+        g_installed[i] = g_previous[i].sa_handler != SIG_IGN;
+        if (g_installed[i]) sigaction(kStopSignals[i], &action, nullptr);
     }
 }
 
 StopSignal::~StopSignal() {
     for (std::size_t i = 0; i < std::size(kStopSignals); ++i) {
-        sigaction(kStopSignals[i], &g_previous[i], nullptr);
+        if (g_installed[i]) sigaction(kStopSignals[i], &g_previous[i], nullptr);
     }
     g_context.store(nullptr);
 }

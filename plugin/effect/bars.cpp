@@ -9,6 +9,7 @@
 
 #include "plugin/module/class_ids.hpp"
 #include "plugin/module/module_state.hpp"
+#include "plugin/module/project_value.hpp"
 #include "plugin/pages/parameters.hpp"
 #include "sdk/host/pixel_formats.hpp"
 #include "sdk/host/project.hpp"
@@ -39,16 +40,6 @@ constexpr GUID kEffectInterfaceEx = sdk::guid("0BC5A2F2-5C49-11CF-A04A-00A02418C
 
 constexpr DWORD kOptionTwoInputs = 0x10;
 constexpr float kOverlayTolerance = 0.01f;
-
-bool readProjectValue(const wchar_t* name, double& value) {
-    VARIANT v;
-    VariantInit(&v);
-    const HRESULT hr = DSContentGetProperty(name, &v);
-    const bool ok = SUCCEEDED(hr) && v.vt == VT_R8;
-    if (ok) value = v.dblVal;
-    VariantClear(&v);
-    return ok;
-}
 
 }  // namespace
 
@@ -91,8 +82,10 @@ void Bars::readInitialGeometry() {
     }
     double ratio = 1.0;
     double userY2 = 0.0, worldY = 0.0;
+    // A world height of 0 gives no ratio, as if it could not be read.
     if (readProjectValue(sdk::host::kFrameUserSizeY, userY2) &&
-        readProjectValue(sdk::host::kFrameWorldSizeY, worldY)) {
+        readProjectValue(sdk::host::kFrameWorldSizeY, worldY) &&
+        std::isfinite(userY2 / worldY)) {
         ratio = userY2 / worldY;
     }
     const KtFrameRect frame{static_cast<float>(userX * ratio), static_cast<float>(userY), 0.0f, 0.0f};
@@ -127,7 +120,7 @@ void Bars::refreshOverlay() {
     std::lock_guard lock(m_LinkMutex);
     if (m_pOverlayTool == nullptr) return;
     updateOverlayGeometry();
-    m_pOverlayTool->InvalidateLayer(1, nullptr);
+    m_pOverlayTool->InvalidateLayer(KtTInteract::kOverlayLayer, nullptr);
 }
 
 void Bars::updateOverlayGeometry() {
@@ -135,15 +128,24 @@ void Bars::updateOverlayGeometry() {
     KtTInteract* tool = m_pOverlayTool;
     if (tool == nullptr) return;
     const KtFrameRect& source = m_SourceRect;
-    const KtRectF& shown = tool->m_SrcRect;
-    if (std::fabs(source.x - shown.x) <= kOverlayTolerance &&
-        std::fabs(source.y - shown.y) <= kOverlayTolerance &&
-        std::fabs(source.w - shown.w) <= kOverlayTolerance &&
-        std::fabs(source.h - shown.h) <= kOverlayTolerance) {
+    // A rectangle made from unusable image geometry would put the overlay nowhere.
+    if (!std::isfinite(source.x) || !std::isfinite(source.y) || !std::isfinite(source.w) ||
+        !std::isfinite(source.h)) {
         return;
     }
-    tool->m_SrcRect = {source.x, source.y, source.w, source.h};
-    tool->InvalidateLayer(1, nullptr);
+    {
+        std::lock_guard toolLock(tool->sourceLock());
+        const KtRectF& shown = tool->m_SrcRect;
+        if (std::fabs(source.x - shown.x) <= kOverlayTolerance &&
+            std::fabs(source.y - shown.y) <= kOverlayTolerance &&
+            std::fabs(source.w - shown.w) <= kOverlayTolerance &&
+            std::fabs(source.h - shown.h) <= kOverlayTolerance) {
+            return;
+        }
+        tool->m_SrcRect = {source.x, source.y, source.w, source.h};
+        tool->m_SrcCentre.followCentre({source.x + source.w * 0.5f, source.y + source.h * 0.5f});
+    }
+    tool->InvalidateLayer(KtTInteract::kOverlayLayer, nullptr);
 }
 
 HRESULT Bars::aggregate(void* /*outer*/) { return CLASS_E_NOAGGREGATION; }

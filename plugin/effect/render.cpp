@@ -1,11 +1,16 @@
 // The render of one frame: from the host's Execute to a filled output buffer.
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
 
 #include "plugin/effect/bars.hpp"
 #include "plugin/image/col_bar_generator.hpp"
 #include "plugin/image/ramp_generator.hpp"
 #include "plugin/image/texture.hpp"
+#include "plugin/module/project_value.hpp"
 #include "plugin/pages/parameters.hpp"
 #include "sdk/host/pixel_formats.hpp"
 #include "sdk/host/project.hpp"
@@ -24,21 +29,17 @@ int interruptCheck(void* userData, void* stopCode) {
     return 1;
 }
 
-// User size over world size of the project frame, or 0 when any of the four values is missing.
+// User size over world size of the project frame, or 0 when any of the four values is missing
+// (or the world height is 0, which gives no ratio either).
 double aspectFactor() {
     const wchar_t* const names[] = {sdk::host::kFrameUserSizeX, sdk::host::kFrameUserSizeY,
                                     sdk::host::kFrameWorldSizeX, sdk::host::kFrameWorldSizeY};
     double values[4] = {};
     for (int i = 0; i < 4; ++i) {
-        VARIANT v;
-        VariantInit(&v);
-        const HRESULT hr = DSContentGetProperty(names[i], &v);
-        const bool ok = SUCCEEDED(hr) && v.vt == VT_R8;
-        values[i] = ok ? v.dblVal : 0.0;
-        VariantClear(&v);
-        if (!ok) return 0.0;
+        if (!readProjectValue(names[i], values[i])) return 0.0;
     }
-    return values[1] / values[3];
+    const double factor = values[1] / values[3];
+    return std::isfinite(factor) ? factor : 0.0;
 }
 
 struct ImageGeometry {
@@ -83,27 +84,65 @@ struct PixelPath<Rgba16> {
     static constexpr bool kBottomRowFirst = false;
 };
 
+// The generators count rows from the texture's origin in 32 bits, and the origin passes through a
+// float, whose steps near 2^31 are 128: a picture and its pixel offset must stay inside that.
+constexpr std::int64_t kLargestCoordinate = std::numeric_limits<std::int32_t>::max() - 128;
+
+bool fitsAroundOrigin(int size, int offset) noexcept {
+    return std::abs(static_cast<std::int64_t>(offset)) + size <= kLargestCoordinate;
+}
+
 // Views the host buffer without copying it, so that texture row 0 is the bottom of the
-// picture in both formats.
+// picture in both formats. An image without pixels or buffer leaves the texture empty (the
+// generator reports it as bogus); one whose rows or offset the 32-bit texture cannot address is
+// refused with E_INVALIDARG before anything points into it.
 template <class Pixel>
-void wrapImage(KtTexture<Pixel, WorkColour>& texture, IDSImage* image, const KtPixelOffset& origin) {
-    if (image == nullptr || image->CheckAccess() != S_OK) return;
+HRESULT wrapImage(KtTexture<Pixel, WorkColour>& texture, IDSImage* image,
+                  const KtPixelOffset& origin) {
+    if (image == nullptr || image->CheckAccess() != S_OK) return S_OK;
     int width = 0, height = 0;
     void* buffer = nullptr;
-    if (FAILED(image->GetSize(&width, &height)) || FAILED(image->GetBuffer(&buffer))) return;
+    if (FAILED(image->GetSize(&width, &height)) || FAILED(image->GetBuffer(&buffer))) return S_OK;
+    if (width < 1 || height < 1 || buffer == nullptr) return S_OK;
     constexpr int bpp = PixelPath<Pixel>::kBytesPerPixel;
-    const std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(width) * bpp;
+    const std::int64_t rowBytes = static_cast<std::int64_t>(width) * bpp;
+    if (rowBytes > std::numeric_limits<std::int32_t>::max() ||
+        !fitsAroundOrigin(width, origin.x) || !fitsAroundOrigin(height, origin.y)) {
+        return E_INVALIDARG;
+    }
     texture.setSize(width, height);
     texture.ownsData = 0;
     if constexpr (PixelPath<Pixel>::kBottomRowFirst) {
         texture.data = buffer;
         texture.rowBytes = static_cast<std::int32_t>(rowBytes);
     } else {
-        texture.data = height > 0 ? static_cast<char*>(buffer) + (height - 1) * rowBytes : buffer;
+        texture.data = static_cast<char*>(buffer) + (height - 1) * rowBytes;
         texture.rowBytes = static_cast<std::int32_t>(-rowBytes);
     }
     texture.setOrigin(origin.x, origin.y);
+    return S_OK;
 }
+
+// Host rectangles and offsets are 32-bit each, and their sums are not: the window is worked out
+// in 64 bits and held where its one-past-the-end (x1 + 1) and the clipping's x1 - 1 stay 32-bit.
+// Every texture coordinate lies well inside, so the held window covers the same pixels.
+struct WideWindow {
+    std::int64_t x0, x1, y0, y1;
+
+    void shift(const KtPixelOffset& offset) noexcept {
+        x0 += offset.x;
+        x1 += offset.x;
+        y0 += offset.y;
+        y1 += offset.y;
+    }
+    KtProcessWindow held() const noexcept { return {hold(x0), hold(x1), hold(y0), hold(y1)}; }
+
+    static std::int32_t hold(std::int64_t value) noexcept {
+        constexpr std::int64_t kLow = std::numeric_limits<std::int32_t>::min() + 1;
+        constexpr std::int64_t kHigh = std::numeric_limits<std::int32_t>::max() - 1;
+        return static_cast<std::int32_t>(std::clamp(value, kLow, kHigh));
+    }
+};
 
 }  // namespace
 
@@ -131,29 +170,23 @@ HRESULT Bars::Execute(double /*time*/) {
     hr = data.output->CheckAccess();
     if (hr != S_OK) return hr;
 
+    WideWindow window{};
     if (data.regionSet) {
-        m_Window = {data.region.x, data.region.x + data.region.width - 1, data.region.y,
-                    data.region.y + data.region.height - 1};
+        const DSRegion& r = data.region;
+        window = {r.x, std::int64_t{r.x} + r.width - 1, r.y, std::int64_t{r.y} + r.height - 1};
     } else {
         int width = 0, height = 0;
         data.output->GetSize(&width, &height);
-        m_Window = {0, width - 1, 0, height - 1};
+        window = {0, std::int64_t{width} - 1, 0, std::int64_t{height} - 1};
     }
 
     IDSImage* input = data.inputs[0];
     const ImageGeometry source = imageGeometry(input, data.coordinates);
-    m_Window.x0 += source.offset.x;
-    m_Window.x1 += source.offset.x;
-    m_Window.y0 += source.offset.y;
-    m_Window.y1 += source.offset.y;
+    window.shift(source.offset);
 
     const ImageGeometry output = imageGeometry(data.output, data.coordinates);
-    if (input == nullptr) {
-        m_Window.x0 += output.offset.x;
-        m_Window.x1 += output.offset.x;
-        m_Window.y0 += output.offset.y;
-        m_Window.y1 += output.offset.y;
-    }
+    if (input == nullptr) window.shift(output.offset);
+    m_Window = window.held();
     storeGeometry(output.rect, source.rect, output.offset, source.offset);
 
     if (Bars* origin = m_pCloneSource) {
@@ -166,7 +199,8 @@ HRESULT Bars::Execute(double /*time*/) {
     }
 
     GUID format{};
-    if (FAILED(data.output->GetPixelFormat(&format))) return S_OK;
+    if (const HRESULT formatResult = data.output->GetPixelFormat(&format); FAILED(formatResult))
+        return formatResult;
     if (format == MFIF_RGBA_RAW_32) return renderPixels<Rgba8>(255);
     if (format == MFIF_RGBA_S2_14) return renderPixels<Rgba16>(16384);
     return S_OK;
@@ -176,7 +210,7 @@ template <class Pixel>
 HRESULT Bars::renderPixels(int fullScale) {
     const DSRenderData& data = RenderData();
     KtTexture<Pixel, WorkColour> texture;
-    wrapImage(texture, data.output, m_OutputOffset);
+    if (const HRESULT hr = wrapImage(texture, data.output, m_OutputOffset); FAILED(hr)) return hr;
 
     PropLock();
     const std::int32_t pattern = m_Pattern;

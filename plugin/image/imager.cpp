@@ -84,22 +84,24 @@ KtRowBand Imager::threadRows() const noexcept {
         w = clipToTexture(w, *target);
 
     const std::int32_t rows = windowed ? w.y1 - w.y0 : targetHeight;
-    KtRowBand band{0, 0, fieldMode == 1 || fieldMode == 2 ? 2 : 1};
+    const std::int32_t step = fieldMode == 1 || fieldMode == 2 ? 2 : 1;
     if (rows <= 0)
-        return band;
-    const std::int32_t chunk = (count + rows - 1) / count;
-    band.first = std::min(index * chunk, rows);
-    band.last = index == count - 1 ? rows : std::min(band.first + chunk, rows);
-    if (windowed) {
-        band.first += w.y0;
-        band.last += w.y0;
-    }
+        return {0, 0, step};
+    // In 64 bits: count + rows - 1 passes 2^31 for pictures of nearly 2^31 rows, and so may the
+    // first row of an empty band moved to the field's parity.
+    const std::int64_t chunk = (std::int64_t{count} + rows - 1) / count;
+    const std::int64_t offset = windowed ? w.y0 : 0;
+    const std::int64_t start = std::min<std::int64_t>(index * chunk, rows);
+    const std::int64_t end = index == count - 1 ? rows : std::min<std::int64_t>(start + chunk, rows);
+    std::int64_t first = start + offset;
+    const std::int64_t last = end + offset;
     // Parity is that of the absolute row number; `& 1` is right for negative rows too.
-    if (fieldMode == 1 && (band.first & 1) != 0)
-        ++band.first;
-    if (fieldMode == 2 && (band.first & 1) == 0)
-        ++band.first;
-    return band;
+    if (fieldMode == 1 && (first & 1) != 0)
+        ++first;
+    if (fieldMode == 2 && (first & 1) == 0)
+        ++first;
+    return {static_cast<std::int32_t>(std::min(first, last)), static_cast<std::int32_t>(last),
+            step};
 }
 
 KtColumnSpan Imager::columns() const noexcept {
@@ -110,9 +112,16 @@ KtColumnSpan Imager::columns() const noexcept {
 
 std::size_t Imager::windowPixels() const noexcept {
     const bool windowed = (imagerFlags & kImagerWindowSet) != 0;
-    const std::int64_t columns = windowed ? windowX1 - windowX0 : targetWidth;
-    const std::int64_t rows = windowed ? windowY1 - windowY0 : targetHeight;
-    return columns > 0 && rows > 0 ? static_cast<std::size_t>(columns * rows) : 0;
+    // In 64 bits: a window's corners may lie up to 2^32 apart, and two such sides multiply past
+    // a signed 64-bit value.
+    const std::int64_t columns =
+        windowed ? std::int64_t{windowX1} - windowX0 : std::int64_t{targetWidth};
+    const std::int64_t rows =
+        windowed ? std::int64_t{windowY1} - windowY0 : std::int64_t{targetHeight};
+    return columns > 0 && rows > 0
+               ? static_cast<std::size_t>(static_cast<std::uint64_t>(columns) *
+                                          static_cast<std::uint64_t>(rows))
+               : 0;
 }
 
 }  // namespace pattix

@@ -45,7 +45,9 @@ struct KtRowBand {
     std::int32_t step;
 
     std::int32_t rowCount() const noexcept {
-        return first < last ? (last - first + step - 1) / step : 0;
+        return first < last
+                   ? static_cast<std::int32_t>((std::int64_t{last} - first + step - 1) / step)
+                   : 0;
     }
 };
 

@@ -1,5 +1,5 @@
 // A reference-counted object that counts itself in the module count, answering IUnknown and
-// its own class identifier. The pages and the viewer tool stand on it until they are built.
+// its own class identifier. The property pages stand on it until they are built.
 #pragma once
 
 #include <atomic>

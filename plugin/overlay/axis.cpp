@@ -104,6 +104,17 @@ void KtT2DAxis::updateBounds() {
         m_pParent->childChanged(this);
 }
 
+bool KtT2DAxis::followCentre(const KtPoint& centre) {
+    if (!hasAxisFlag(kShowAll) && (m_nEnabledParts & kCentre) != kCentre)
+        return false;
+    if (m_Centre.x == centre.x && m_Centre.y == centre.y)
+        return false;
+    m_Centre = centre;
+    setAxisFlag(kMatrixDirty, true);
+    updateBounds();
+    return true;
+}
+
 void KtT2DAxis::sendMessage(std::int32_t type, std::int32_t value) {
     KtMessage message(type, name());
     message.setValue(value);

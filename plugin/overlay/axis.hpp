@@ -65,6 +65,9 @@ class KtT2DAxis : public KtTObject, public KtMessageSender {
 
     // Takes in the extent, sets the bounds from it and tells the parent.
     void updateBounds();
+    // Moves the centre of a widget that can be moved (or shows all its parts) to follow
+    // something outside the overlay; answers whether it moved.
+    bool followCentre(const KtPoint& centre);
     // Rebuilds the local-to-parent matrix and its inverse when they are out of date.
     void rebuildMatrix();
 

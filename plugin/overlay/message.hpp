@@ -45,7 +45,7 @@ class KtMessage {
             float x;
             float y;
         } point;
-    } m_Payload{};
+    } m_Payload{.point = {0.0f, 0.0f}};  // both words zero: `{}` clears only `value`
 };
 
 class KtMessageSender;

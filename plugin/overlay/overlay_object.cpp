@@ -38,9 +38,24 @@ KtTObject* blockedMarker() {
 
 // --- KtTObject --------------------------------------------------------------------------------
 
-KtTObject::KtTObject(const char* name) {
-    if (name != nullptr)
-        m_Name.emplace(name);
+namespace {
+
+// Names and descriptions are copied inside host calls, where no exception may pass: without
+// the memory for the copy the object goes without the text.
+void copyText(std::optional<std::string>& field, const char* text) noexcept {
+    field.reset();
+    if (text == nullptr)
+        return;
+    try {
+        field.emplace(text);
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+KtTObject::KtTObject(const char* name) noexcept {
+    copyText(m_Name, name);
 }
 
 KtTObject::~KtTObject() {
@@ -155,12 +170,8 @@ void KtTObject::requestRedraw() {
         m_pManager->setFlag(KtTManager::kRedraw, true);
 }
 
-void KtTObject::setDescription(const char* description) {
-    if (description != nullptr) {
-        m_Description.emplace(description);
-    } else {
-        m_Description.reset();
-    }
+void KtTObject::setDescription(const char* description) noexcept {
+    copyText(m_Description, description);
 }
 
 KtTObject* KtTObject::pickIfVisible(float x, float y, float tolX, float tolY) {

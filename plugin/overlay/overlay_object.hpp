@@ -54,7 +54,8 @@ class KtTObject : public KtTDraw {
     static constexpr std::uint8_t kPressed = 8;
     static constexpr std::uint8_t kHovered = 16;
 
-    explicit KtTObject(const char* name = nullptr);
+    // The name is copied; without memory for the copy the object has none.
+    explicit KtTObject(const char* name = nullptr) noexcept;
     KtTObject(const KtTObject&) = delete;
     KtTObject& operator=(const KtTObject&) = delete;
 
@@ -89,7 +90,7 @@ class KtTObject : public KtTDraw {
     void setParent(KtTGroup* group);
     void requestRedraw();
     // Copied and owned, like the name; null clears it.
-    void setDescription(const char* description);
+    void setDescription(const char* description) noexcept;
 
     const char* name() const { return m_Name ? m_Name->c_str() : nullptr; }
     const char* description() const { return m_Description ? m_Description->c_str() : nullptr; }

@@ -11,9 +11,6 @@ inline constexpr GUID PARAM_PATTERN = sdk::guid("63A1D3A6-AE89-11D5-9414-0800690
 inline constexpr GUID PARAM_RAMP_DIRECTION = sdk::guid("63A1D3A7-AE89-11D5-9414-0800690F2F3F");
 inline constexpr GUID PARAM_HIDE_OVERLAY = sdk::guid("63A1D3A8-AE89-11D5-9414-0800690F2F3F");
 
-// Host identifier of a change that touches every parameter at once (a reset).
-inline constexpr GUID DSPROPERTY_ALL = sdk::guid("5B192010-2C0D-11D0-82AB-00A0243F1013");
-
 enum Pattern : int {
     kPatternEbuBars = 0,
     kPattern75Bars = 1,

@@ -1,13 +1,20 @@
-// The effect's two property pages. They exist as counted objects so the host can create them
-// through their factories; their controls come with the page work.
+// The effect's two property pages, as the module's factories make them.
 #pragma once
 
-#include "plugin/module/class_ids.hpp"
-#include "plugin/module/counted_object.hpp"
+#include "plugin/module/class_factory.hpp"
+#include "plugin/pages/bars_ppg.hpp"
+#include "plugin/pages/help_ppg.hpp"
 
 namespace pattix {
 
-class BarsPPG final : public CountedObject<BarsPPG, CLSID_BarsPPG> {};
-class HelpPPG final : public CountedObject<HelpPPG, CLSID_HelpPPG> {};
+// The factory queries and releases a new page through its page interface.
+template <>
+inline IUnknown* hostUnknown<BarsPPG>(BarsPPG* page) {
+    return static_cast<IPropertyPage*>(page);
+}
+template <>
+inline IUnknown* hostUnknown<HelpPPG>(HelpPPG* page) {
+    return static_cast<IPropertyPage*>(page);
+}
 
 }  // namespace pattix

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "sdk/platform/dialog.hpp"
+
 namespace pattix {
 namespace {
 
@@ -31,6 +33,9 @@ constexpr sdk::StringResource kStrings[] = {
     {1014, L"Vertical"},
     {1015, L"Hide Overlay Controls"},
     {1016, L"Turn overlay elements off and on."},
+    // Main page texts.
+    {1017, L"Reset"},
+    {1018, L"Reset this page's values to their defaults."},
     // Help page texts.
     {1019, L"Pattix generates colour bars and other test patterns.\n"},
     {1020, L"Online Help"},
@@ -39,28 +44,84 @@ constexpr sdk::StringResource kStrings[] = {
     {1024, L"Quillmere"},
 };
 
-// Both bitmaps show the eight 75% bars of a colour-bar signal (ITU-R BT.1729 order), so the
-// effect is recognisable in the host's effect browser.
+// The effect's bitmap shows the eight 75% bars of a colour-bar signal (ITU-R BT.1729 order), so
+// the effect is recognisable in the host's effect browser.
+constexpr std::uint32_t kBars75[8] = {0xFFBFBFBF, 0xFFBFBF00, 0xFF00BFBF, 0xFF00BF00,
+                                      0xFFBF00BF, 0xFFBF0000, 0xFF0000BF, 0xFF000000};
+
 template <int Width, int Height>
 constexpr std::array<std::uint32_t, Width * Height> barsBitmap() {
-    constexpr std::uint32_t bars[8] = {0xFFBFBFBF, 0xFFBFBF00, 0xFF00BFBF, 0xFF00BF00,
-                                       0xFFBF00BF, 0xFFBF0000, 0xFF0000BF, 0xFF000000};
     std::array<std::uint32_t, Width * Height> pixels{};
     for (int y = 0; y < Height; ++y) {
-        for (int x = 0; x < Width; ++x) pixels[y * Width + x] = bars[x * 8 / Width];
+        for (int x = 0; x < Width; ++x) pixels[y * Width + x] = kBars75[x * 8 / Width];
+    }
+    return pixels;
+}
+
+// The help page's picture is a small SMPTE colour-bar frame (SMPTE EG 1): the 75% bars, the
+// reverse-blue strip below them, and the -I / white / +Q / black strip at the bottom. Its size
+// is that of the page's picture frame (39 x 36 dialog units in 11-point Arial).
+template <int Width, int Height>
+constexpr std::array<std::uint32_t, Width * Height> smpteBitmap() {
+    constexpr std::uint32_t reverse[8] = {0xFF0000BF, 0xFF000000, 0xFFBF00BF, 0xFF000000,
+                                          0xFF00BFBF, 0xFF000000, 0xFFBFBFBF, 0xFF000000};
+    constexpr std::uint32_t bottom[8] = {0xFF00120F, 0xFFFFFFFF, 0xFF110043, 0xFF000000,
+                                         0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000};
+    std::array<std::uint32_t, Width * Height> pixels{};
+    for (int y = 0; y < Height; ++y) {
+        const std::uint32_t* row = y * 3 < Height * 2 ? kBars75 : y * 4 < Height * 3 ? reverse : bottom;
+        for (int x = 0; x < Width; ++x) pixels[y * Width + x] = row[x * 8 / Width];
     }
     return pixels;
 }
 
 constexpr auto kEffectBitmap = barsBitmap<32, 32>();
-constexpr auto kHelpBitmap = barsBitmap<48, 54>();
+constexpr auto kHelpBitmap = smpteBitmap<88, 77>();
 
 constexpr sdk::BitmapResource kBitmaps[] = {
     {102, 32, 32, kEffectBitmap.data()},
-    {103, 48, 54, kHelpBitmap.data()},
+    {103, 88, 77, kHelpBitmap.data()},
 };
 
-constexpr sdk::ResourceTable kTable{kStrings, std::size(kStrings), kBitmaps, std::size(kBitmaps)};
+// Dialog templates of the two property pages. Positions and sizes are in dialog units.
+constexpr DWORD kPageStyle = WS_CHILD | WS_VISIBLE | DS_SETFONT;
+constexpr DWORD kComboStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_GROUP | WS_TABSTOP | CBS_DROPDOWN;
+constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT;
+constexpr DWORD kPushStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+constexpr DWORD kNoId = 0xFFFFFFFF;
+
+constexpr sdk::DialogItemTemplate kMainPageItems[] = {
+    {0, 0, kComboStyle, 10, 15, 82, 8, 1000, L"COMBOBOX", L"", 0},
+    {0, 0, kComboStyle, 10, 45, 82, 8, 1001, L"COMBOBOX", L"", 0},
+    {0, 0, kPushStyle, 72, 126, 44, 10, 1002, L"BUTTON", L"Reset", 0},
+    {0, 0, kLabelStyle, 10, 35, 60, 8, 2001, L"STATIC", L"Ramp Direction", 0},
+    {0, 0, kLabelStyle, 10, 5, 39, 8, 2000, L"STATIC", L"Pattern", 0},
+};
+
+constexpr sdk::DialogItemTemplate kHelpPageItems[] = {
+    {0, 0, WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP | BS_AUTOCHECKBOX, 54, 132, 81, 10, 1003,
+     L"BUTTON", L"Hide Overlay Controls", 0},
+    {0, WS_EX_TRANSPARENT, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, 4, 0, 181, 130, 1004, L"BUTTON",
+     nullptr, 0},
+    {0, WS_EX_TRANSPARENT, kLabelStyle, 9, 4, 173, 82, 1005, L"STATIC", L"Description", 0},
+    {0, 0, kPushStyle, 62, 145, 66, 14, 1006, L"BUTTON", L"Online Help", 0},
+    {0, WS_EX_TRANSPARENT, kLabelStyle, 54, 92, 167, 8, 1007, L"STATIC", L"Release", 0},
+    {0, WS_EX_TRANSPARENT, kLabelStyle, 54, 100, 126, 8, 1008, L"STATIC", L"Notice", 0},
+    {0, WS_EX_TRANSPARENT, kLabelStyle, 54, 108, 126, 8, 1009, L"STATIC", L"Credit", 0},
+    {0, WS_EX_TRANSPARENT, kLabelStyle, 54, 116, 126, 8, 1010, L"STATIC", L"Credit", 0},
+    {0, 0, WS_CHILD | WS_VISIBLE | WS_BORDER | SS_BITMAP, 9, 90, 39, 36, kNoId, L"STATIC",
+     nullptr, 103},
+};
+
+constexpr sdk::DialogTemplate kDialogs[] = {
+    {1, 0, WS_EX_LEFTSCROLLBAR, kPageStyle, 0, 0, 190, 142, L"", 11, 400, 0, 0, L"Arial",
+     kMainPageItems, std::size(kMainPageItems)},
+    {2, 0, WS_EX_LEFTSCROLLBAR, kPageStyle, 0, 0, 190, 160, L"", 11, 400, 0, 0, L"Arial",
+     kHelpPageItems, std::size(kHelpPageItems)},
+};
+
+constexpr sdk::ResourceTable kTable{kStrings, std::size(kStrings), kBitmaps,
+                                    std::size(kBitmaps), kDialogs, std::size(kDialogs)};
 
 // Announces the table while the module is loaded.
 struct Announcement {

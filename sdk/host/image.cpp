@@ -42,7 +42,13 @@ std::size_t HostImage::bytesPerPixel(const GUID& format) {
 HostImage* HostImage::create(int width, int height, const GUID& format) {
     const std::size_t pixelBytes = bytesPerPixel(format);
     if (width <= 0 || height <= 0 || pixelBytes == 0) return nullptr;
-    const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * pixelBytes;
+    // Two 31-bit sides of 8-byte pixels can pass 64 bits and wrap to a small buffer.
+    std::size_t pixels = 0, bytes = 0;
+    if (__builtin_mul_overflow(static_cast<std::size_t>(width), static_cast<std::size_t>(height),
+                               &pixels) ||
+        __builtin_mul_overflow(pixels, pixelBytes, &bytes)) {
+        return nullptr;
+    }
     Buffer buffer(allocateCleared(bytes));
     if (!buffer) return nullptr;
     return new (std::nothrow) HostImage(width, height, format, std::move(buffer));

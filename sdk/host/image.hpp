@@ -28,7 +28,8 @@ namespace sdk::host {
 // (MFIF_RGBA_RAW_32) or 8 bytes (MFIF_RGBA_S2_14), rows packed.
 class SDK_API HostImage final : public IDSImage {
 public:
-    // Null when the format is not one of the two, a size is not positive, or memory runs out.
+    // Null when the format is not one of the two, a size is not positive, the size in bytes
+    // passes 64 bits, or memory runs out.
     static HostImage* create(int width, int height, const GUID& format);
 
     // Bytes a pixel of the format takes, 0 for an unknown format.

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "sdk/host/pixel_formats.hpp"
+#include "sdk/host/undo.hpp"
 #include "sdk/platform/call_log.hpp"
 
 namespace {
@@ -39,7 +40,8 @@ CDSImageEffectEx::CDSImageEffectEx(const CDSImageEffectEx& other)
     std::copy(std::begin(other.m_Settings), std::end(other.m_Settings), m_Settings);
 }
 
-CDSImageEffectEx::~CDSImageEffectEx() = default;
+// The undo stack keeps no reference to the effects it names, so a going effect leaves it.
+CDSImageEffectEx::~CDSImageEffectEx() { sdk::host::undoStack().forget(this); }
 
 HRESULT CDSImageEffectEx::QueryInterface(REFIID riid, void** ppv) {
     if (ppv == nullptr) return E_POINTER;
@@ -255,22 +257,54 @@ HRESULT CDSImageEffectEx::AddPropertyPage(REFCLSID page) {
 // --- presets --------------------------------------------------------------------------------
 
 namespace {
+
 constexpr std::string_view kPresetHeader = "DS-Preset 1";
+
+// Text of a preset quoted in an error: a preset line is printable ASCII, so anything else is
+// shown as \xNN (escape sequences never reach a terminal), and a long line only by its start.
+std::string excerpt(std::string_view text) {
+    constexpr std::size_t kLongest = 48;
+    std::string out = "'";
+    std::size_t shown = 0;
+    for (; shown < text.size() && out.size() <= kLongest; ++shown) {
+        const auto c = static_cast<unsigned char>(text[shown]);
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            constexpr char kDigits[] = "0123456789ABCDEF";
+            out += {'\\', 'x', kDigits[c >> 4], kDigits[c & 0xF]};
+        }
+    }
+    out += shown < text.size() ? "'..." : "'";
+    return out;
 }
 
-std::string CDSImageEffectEx::SavePreset() const {
+}  // namespace
+
+HRESULT CDSImageEffectEx::SavePreset(std::string* text) const {
+    if (text == nullptr) return E_POINTER;
     std::ostringstream out;
     CLSID clsid{};
     const_cast<CDSImageEffectEx*>(this)->GetClassID(&clsid);
     out << kPresetHeader << "\nclass " << sdk::formatGuid(clsid) << "\n";
     for (const CDSPropertiesMapEntry* entry : Parameters()) {
         VARIANT value;
-        if (FAILED(GetPlainProperty(entry->definition()->GetIdentifier(), &value))) continue;
+        // A preset without one of the values would later apply as if it were whole.
+        if (const HRESULT hr = GetPlainProperty(entry->definition()->GetIdentifier(), &value);
+            FAILED(hr)) {
+            return hr;
+        }
         out << sdk::formatGuid(entry->definition()->GetIdentifier()) << ' '
             << typeName(value.vt) << ' ' << (value.vt == VT_I4 ? value.lVal : value.boolVal != 0)
             << '\n';
     }
-    return out.str();
+    *text = out.str();
+    return S_OK;
+}
+
+std::string CDSImageEffectEx::SavePreset() const {
+    std::string text;
+    return SUCCEEDED(SavePreset(&text)) ? text : std::string();
 }
 
 HRESULT CDSImageEffectEx::LoadPreset(const std::string& text, std::string* error) {
@@ -294,13 +328,13 @@ HRESULT CDSImageEffectEx::LoadPreset(const std::string& text, std::string* error
         std::istringstream fields(line);
         std::string first, second, third, extra;
         fields >> first >> second;
-        const std::string where = "line " + std::to_string(lineNumber) + " '" + line + "'";
+        const std::string where = "line " + std::to_string(lineNumber) + " " + excerpt(line);
         if (first == "class") {
             const auto clsid = sdk::parseGuid(second);
-            if (!clsid) return fail(where + ": '" + second + "' is not a class identifier");
+            if (!clsid) return fail(where + ": " + excerpt(second) + " is not a class identifier");
             if (*clsid != own) {
-                return fail(where + ": the preset is for class " + second + ", not this effect (" +
-                            sdk::formatGuid(own) + ")");
+                return fail(where + ": the preset is for class " + excerpt(second) +
+                            ", not this effect (" + sdk::formatGuid(own) + ")");
             }
             sawClass = true;
             continue;
@@ -310,21 +344,23 @@ HRESULT CDSImageEffectEx::LoadPreset(const std::string& text, std::string* error
             return fail(where + ": expected 'identifier type value'");
         }
         const auto id = sdk::parseGuid(first);
-        if (!id) return fail(where + ": '" + first + "' is not a parameter identifier");
+        if (!id) return fail(where + ": " + excerpt(first) + " is not a parameter identifier");
         const CDSPropertiesMapEntry* entry = findEntry(*id);
-        if (entry == nullptr) return fail(where + ": this effect has no parameter " + first);
+        if (entry == nullptr) {
+            return fail(where + ": this effect has no parameter " + excerpt(first));
+        }
         const VARTYPE type = entry->definition()->GetValueType();
         const char* expectedType = typeName(type);
         if (expectedType == nullptr || second != expectedType) {
             return fail(where + ": parameter " + first + " takes " +
-                        (expectedType ? expectedType : "another type") + ", not '" + second + "'");
+                        (expectedType ? expectedType : "another type") + ", not " + excerpt(second));
         }
         long long number = 0;
         const auto [end, ec] = std::from_chars(third.data(), third.data() + third.size(), number);
         if (ec != std::errc() || end != third.data() + third.size() ||
             number < std::numeric_limits<LONG>::min() || number > std::numeric_limits<LONG>::max() ||
             (type == VT_BOOL && number != 0 && number != 1)) {
-            return fail(where + ": '" + third + "' is not a value of type " + second +
+            return fail(where + ": " + excerpt(third) + " is not a value of type " + second +
                         (type == VT_BOOL ? " (0 or 1)" : " (a 32-bit integer)"));
         }
         VARIANT value;
@@ -338,16 +374,25 @@ HRESULT CDSImageEffectEx::LoadPreset(const std::string& text, std::string* error
         values.emplace_back(*id, value);
     }
     if (!sawClass) return fail("not a preset: it names no effect class");
-    // Keep the current values so a write the host refuses half-way can be undone.
-    std::vector<std::pair<GUID, VARIANT>> previous;
+    // All values or none, and under the property lock, so that a render reading the parameters
+    // meanwhile sees the old set or the new one, never a mix. The fields are kept as stored,
+    // which cannot fail, so a write refused half-way is always undone in full.
+    std::lock_guard lock(m_PropMutex);
+    std::vector<std::pair<GUID, LONG>> previous;
     for (const auto& [id, value] : values) {
-        VARIANT current;
-        if (SUCCEEDED(GetPlainProperty(id, &current))) previous.emplace_back(id, current);
+        LONG stored = 0;
+        std::memcpy(&stored, fieldOf(*findEntry(id)), sizeof stored);
+        previous.emplace_back(id, stored);
     }
     for (const auto& [id, value] : values) {
         const HRESULT hr = SetPlainProperty(id, value);
         if (FAILED(hr)) {
-            for (const auto& [oldId, oldValue] : previous) SetPlainProperty(oldId, oldValue);
+            for (const auto& [oldId, oldValue] : previous) {
+                std::memcpy(fieldOf(*findEntry(oldId)), &oldValue, sizeof oldValue);
+            }
+            for (const auto& [oldId, oldValue] : previous) {
+                OnPropertyChanged(oldId, nullptr, nullptr, nullptr, 0, 0);
+            }
             if (error != nullptr) *error = "the host refused to set parameter " + sdk::formatGuid(id);
             return hr;
         }

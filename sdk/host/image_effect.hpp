@@ -152,10 +152,14 @@ public:
     void RemovePropertyListener(IDSPropertyListener* listener);
 
     // --- presets ----------------------------------------------------------------------
-    // The parameter values as text, one "identifier type value" line each.
+    // The parameter values as text, one "identifier type value" line each. Fails with the
+    // host's answer, and gives no text, when a value cannot be read.
+    HRESULT SavePreset(std::string* text) const;
+    // The same text, or an empty one when a value cannot be read.
     std::string SavePreset() const;
-    // Applies a preset saved from an effect of the same class. Nothing is changed unless
-    // every line is good; a bad one gives E_INVALIDARG and says which and why in `error`.
+    // Applies a preset saved from an effect of the same class, all values or none, under the
+    // property lock. Nothing is changed unless every line is good; a bad one gives E_INVALIDARG
+    // and says which and why in `error`, quoting at most the start of the line, made printable.
     HRESULT LoadPreset(const std::string& text, std::string* error);
 
     // --- property pages ---------------------------------------------------------------

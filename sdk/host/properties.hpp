@@ -8,6 +8,11 @@
 #include "sdk/platform/unknown.hpp"
 #include "sdk/platform/variant.hpp"
 
+// A change that touches every parameter of an effect at once (a reset to defaults).
+inline constexpr GUID DSPROPERTY_ALL = sdk::guid("5B192010-2C0D-11D0-82AB-00A0243F1013");
+// Names no property: control-map entries of controls that only run a command.
+inline constexpr GUID DSPROPERTY_NONE = sdk::guid("96BBD590-4EBD-11D0-82B5-00A0243F1013");
+
 inline constexpr IID IID_IDSParamDef = sdk::guid("6A3E1B23-5D0C-4F7B-9A41-2C1E0F7D3B01");
 
 // One declared parameter, as the host reads it.
@@ -71,7 +76,7 @@ public:
 private:
     IDSParamDef* m_pParamDef = nullptr;
     unsigned long m_Location = 0;
-    unsigned int m_Extra = 0;
+    [[maybe_unused]] unsigned int m_Extra = 0;  // kept as the host keeps it; nothing reads it
 };
 
 struct DSPROPERTIES_MAP {

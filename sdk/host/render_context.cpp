@@ -2,6 +2,8 @@
 
 #include "sdk/platform/call_log.hpp"
 
+#include <cmath>
+
 namespace sdk::host {
 namespace {
 
@@ -27,10 +29,16 @@ HRESULT HostCoordinateManager::WorldToPixels(double x, double y, double width, d
     if (px == nullptr || py == nullptr || pwidth == nullptr || pheight == nullptr) {
         return E_POINTER;
     }
-    *px = static_cast<int>(x * m_Scale);
-    *py = static_cast<int>(y * m_Scale);
-    *pwidth = static_cast<int>(width * m_Scale);
-    *pheight = static_cast<int>(height * m_Scale);
+    // A geometry with no pixel position (not finite, or beyond what an int holds) is refused
+    // rather than converted: converting it would be undefined and yield an arbitrary offset.
+    const double scaled[] = {x * m_Scale, y * m_Scale, width * m_Scale, height * m_Scale};
+    for (double value : scaled) {
+        if (!(std::fabs(value) < 2147483648.0)) return E_INVALIDARG;
+    }
+    *px = static_cast<int>(scaled[0]);
+    *py = static_cast<int>(scaled[1]);
+    *pwidth = static_cast<int>(scaled[2]);
+    *pheight = static_cast<int>(scaled[3]);
     return S_OK;
 }
 

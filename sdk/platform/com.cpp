@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <cwctype>
 #include <map>
 #include <mutex>
@@ -136,6 +137,13 @@ BOOL DisableThreadLibraryCalls(HMODULE module) {
     if (sdk::hostCall("DisableThreadLibraryCalls")) return FALSE;
     return module != nullptr ? TRUE : FALSE;
 }
+
+void* CoTaskMemAlloc(std::size_t size) {
+    if (sdk::hostCall("CoTaskMemAlloc")) return nullptr;
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+void CoTaskMemFree(void* memory) { std::free(memory); }
 
 UINT RegisterWindowMessageW(LPCWSTR name) {
     if (sdk::hostCall("RegisterWindowMessageW")) return 0;

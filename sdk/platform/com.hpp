@@ -26,6 +26,10 @@ SDK_API HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* outer, DWORD clsCont
 
 SDK_API BOOL DisableThreadLibraryCalls(HMODULE module);
 
+// Memory handed between components (page titles, for one): whoever receives it frees it.
+SDK_API void* CoTaskMemAlloc(std::size_t size);
+SDK_API void CoTaskMemFree(void* memory);
+
 // Same name, same identifier (names compare case-insensitively); 0 for a null or empty name.
 SDK_API UINT RegisterWindowMessageW(LPCWSTR name);
 }

@@ -6,8 +6,10 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
+#include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
+#include <cmath>
 #include <cctype>
 #include <map>
 #include <memory>
@@ -15,6 +17,17 @@
 #include <vector>
 
 #include "sdk/platform/call_log.hpp"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define PATTIX_LEAK_CHECKS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PATTIX_LEAK_CHECKS 1
+#endif
+#endif
+#ifdef PATTIX_LEAK_CHECKS
+#include <sanitizer/lsan_interface.h>
+#endif
 
 namespace sdk {
 namespace {
@@ -41,8 +54,25 @@ bool equalIgnoringCase(const std::string& a, const char* b) {
     return i == a.size() && b[i] == '\0';
 }
 
+// fontconfig loads its configuration once per process and keeps it to the end, losing a few
+// blocks as it parses it; a leak checker is told not to count those against the program.
+void loadFontconfig() {
+    static const bool loaded = [] {
+#ifdef PATTIX_LEAK_CHECKS
+        __lsan_disable();
+#endif
+        const bool ok = FcInit() == FcTrue;
+#ifdef PATTIX_LEAK_CHECKS
+        __lsan_enable();
+#endif
+        return ok;
+    }();
+    (void)loaded;
+}
+
 // Asks fontconfig for the face that best serves the font's name, weight and slant.
 bool resolveFace(Font& font) {
+    loadFontconfig();
     FcPattern* pattern = FcPatternCreate();
     if (pattern == nullptr)
         return false;
@@ -157,7 +187,56 @@ void compileGlyph(FT_Face face, FT_ULong character, bool embolden) {
              bits.empty() ? nullptr : bits.data());
 }
 
+// Rounds a length in font units scaled to `emPixels` to whole pixels, as GDI does.
+int scaledPixels(long fontUnits, int emPixels, int unitsPerEm) {
+    return static_cast<int>(std::lround(static_cast<double>(fontUnits) * emPixels / unitsPerEm));
+}
+
 }  // namespace
+
+bool measureFont(const std::string& faceName, int emPixels, int weight, bool italic,
+                 TextMetrics& metrics) {
+    Font font;
+    font.faceName = faceName;
+    font.height = -emPixels;
+    font.weight = weight;
+    font.italic = italic;
+    if (emPixels <= 0 || !resolveFace(font)) return false;
+
+    Rasteriser& r = rasteriser();
+    std::lock_guard lock(r.mutex);
+    if (!r.initialised) {
+        if (FT_Init_FreeType(&r.library) != 0) return false;
+        r.initialised = true;
+    }
+    FT_Face face = nullptr;
+    if (FT_New_Face(r.library, font.file.c_str(), font.faceIndex, &face) != 0) return false;
+    bool ok = setPixelSize(face, font);
+    if (ok) {
+        const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+        if (os2 != nullptr && face->units_per_EM > 0) {
+            metrics.ascent = scaledPixels(os2->usWinAscent, emPixels, face->units_per_EM);
+            metrics.descent = scaledPixels(os2->usWinDescent, emPixels, face->units_per_EM);
+        } else {
+            metrics.ascent = static_cast<int>((face->size->metrics.ascender + 63) >> 6);
+            metrics.descent = static_cast<int>((-face->size->metrics.descender + 63) >> 6);
+        }
+        metrics.height = metrics.ascent + metrics.descent;
+        // Hinted advances, rounded to whole pixels per letter as GDI lays text out.
+        metrics.alphabetWidth = 0;
+        for (const char* letters : {"ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz"}) {
+            for (const char* c = letters; *c != '\0' && ok; ++c) {
+                ok = FT_Load_Char(face, static_cast<FT_ULong>(*c), FT_LOAD_DEFAULT) == 0;
+                if (ok) metrics.alphabetWidth += static_cast<int>((face->glyph->advance.x + 32) >> 6);
+            }
+        }
+        metrics.family = font.family;
+        metrics.file = font.file;
+        metrics.faceIndex = font.faceIndex;
+    }
+    FT_Done_Face(face);
+    return ok;
+}
 
 std::string substituteFaceName(const std::string& faceName) {
     for (const FaceSubstitute& substitute : kFaceSubstitutes) {

@@ -36,6 +36,23 @@ struct SDK_API DeviceContext {
     Font* font = nullptr;  // the selected font; a stock font at first
 };
 
+// A face's text metrics at an em height in pixels, as GDI reports them: ascent and descent from
+// the face's Windows metrics (OS/2 table), and the width of the 52 Latin letters A-Z a-z laid
+// side by side, which dialogs average into their horizontal base unit.
+struct TextMetrics {
+    int ascent = 0;
+    int descent = 0;
+    int height = 0;  // ascent + descent
+    int alphabetWidth = 0;
+    std::string family;  // as resolved by fontconfig
+    std::string file;
+    int faceIndex = 0;
+};
+
+// False when no face can be found or read.
+SDK_API bool measureFont(const std::string& faceName, int emPixels, int weight, bool italic,
+                         TextMetrics& metrics);
+
 // The face name Windows would substitute for an alias ("helv" -> "Helvetica"), else the name.
 SDK_API std::string substituteFaceName(const std::string& faceName);
 

@@ -70,6 +70,15 @@ const ResourceTable* moduleResources(HINSTANCE module) {
     return nullptr;
 }
 
+const DialogTemplate* findDialogTemplate(HINSTANCE module, UINT id) {
+    const ResourceTable* table = moduleResources(module);
+    if (table == nullptr) return nullptr;
+    for (std::size_t i = 0; i < table->dialogCount; ++i) {
+        if (table->dialogs[i].resourceId == id) return &table->dialogs[i];
+    }
+    return nullptr;
+}
+
 }  // namespace sdk
 
 extern "C" {

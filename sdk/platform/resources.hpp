@@ -1,4 +1,5 @@
-// A module's compiled-in resources (string table, bitmaps), found from its instance handle.
+// A module's compiled-in resources (string table, bitmaps, dialog templates), found from its
+// instance handle.
 #pragma once
 
 #include <cstddef>
@@ -21,11 +22,45 @@ struct BitmapResource {
     const std::uint32_t* pixels;  // width * height words, top row first, 0xAARRGGBB
 };
 
+// One control of an extended dialog template, with the fields of a DLGITEMTEMPLATEEX. Positions
+// and sizes are in dialog units. A title given as a resource ordinal (a static's bitmap) has
+// `title` null and its resource id in `titleOrdinal`.
+struct DialogItemTemplate {
+    DWORD helpId;
+    DWORD exStyle;
+    DWORD style;
+    short x, y, cx, cy;
+    DWORD id;  // 0xFFFFFFFF: a control nobody addresses
+    const wchar_t* windowClass;  // "BUTTON", "COMBOBOX", "STATIC", "EDIT"
+    const wchar_t* title;
+    WORD titleOrdinal;
+};
+
+// An extended dialog template (DLGTEMPLATEEX): the dialog's styles, size in dialog units,
+// caption, font (with DS_SETFONT) and controls in tab order.
+struct DialogTemplate {
+    UINT resourceId;
+    DWORD helpId;
+    DWORD exStyle;
+    DWORD style;
+    short x, y, cx, cy;
+    const wchar_t* caption;
+    WORD pointSize;
+    WORD weight;
+    BYTE italic;
+    BYTE charset;
+    const wchar_t* typeface;
+    const DialogItemTemplate* items;
+    std::size_t itemCount;
+};
+
 struct ResourceTable {
     const StringResource* strings;
     std::size_t stringCount;
     const BitmapResource* bitmaps;
     std::size_t bitmapCount;
+    const DialogTemplate* dialogs = nullptr;
+    std::size_t dialogCount = 0;
 };
 
 // A module announces its table from its start-up code; the table must live inside the module
@@ -36,9 +71,14 @@ SDK_API void unregisterModuleResources(const ResourceTable* table);
 // The table of the module behind an instance handle, or null.
 SDK_API const ResourceTable* moduleResources(HINSTANCE module);
 
+// Dialog template `id` of the module behind an instance handle, or null.
+SDK_API const DialogTemplate* findDialogTemplate(HINSTANCE module, UINT id);
+
 }  // namespace sdk
 
-constexpr LPCWSTR MAKEINTRESOURCEW(UINT id) {
+// A resource named by number: the number stands in the pointer, as Windows has it. Not constexpr:
+// a reinterpret_cast is never a constant expression.
+inline LPCWSTR MAKEINTRESOURCEW(UINT id) {
     return reinterpret_cast<LPCWSTR>(static_cast<std::uintptr_t>(id & 0xFFFFu));
 }
 

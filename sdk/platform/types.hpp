@@ -54,4 +54,7 @@ inline constexpr DWORD DLL_THREAD_DETACH = 3;
 
 inline constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
 
+// The length of the path buffers Windows programs keep, terminator included.
+inline constexpr int MAX_PATH = 260;
+
 #define SDK_API __attribute__((visibility("default")))

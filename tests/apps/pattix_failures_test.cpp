@@ -4,10 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/apps/pattix_process.hpp"
@@ -32,7 +31,18 @@ TEST(PattixFailures, BadInputGetsOneLineAStatusAndNoFile) {
         {{"-p", "9"}, 2, "unknown pattern '9'"},
         {{"-s", "0x576"}, 2, "size '0x576' has no pixels"},
         {{"-s", "wide"}, 2, "size 'wide' is not a size: give WxH"},
-        {{"-s", "2000000000x2000000000"}, 2, "size 2000000000x2000000000 needs"},
+        {{"-s", "500000000x500000000", "-o", "a.rgba"}, 2, "size 500000000x500000000 needs"},
+        // Rows of 2 GiB and more do not fit the host's 32-bit row step.
+        {{"-s", "536870912x2", "--roi", "0,1,1,1", "-o", "a.rgba"},
+         2,
+         "size 536870912x2 is too wide at depth 8: the host steps between rows with a signed "
+         "32-bit count of bytes, so a row holds at most 536870911 pixels"},
+        {{"-s", "268435457x2", "--depth", "16", "--roi", "0,1,268435457,1", "-o", "a.rgba"},
+         2,
+         "at most 268435455 pixels"},
+        {{"-s", "1000001x1"}, 2, "size 1000001x1 is too large for a PNG file: libpng writes at most"},
+        {{"-n", "99999999999999999999"}, 2, "frame count '99999999999999999999' is too large"},
+        {{"-o", "-", "--save-preset", "-"}, 2, "standard output can take the frames (-o -) or"},
         {{"--world", "0x1"}, 2, "world size '0x1' has no pixels"},
         {{"--roi", "10,10,0,5"}, 2, "region '10,10,0,5' has no area"},
         {{"--roi", "800,0,10,10"}, 2, "region '800,0,10,10' lies outside the 720x576 picture"},
@@ -69,37 +79,66 @@ TEST(PattixFailures, BadInputGetsOneLineAStatusAndNoFile) {
     }
 }
 
-// Waits until pattix has created its temporary file, so the signal meets a run in progress.
-bool waitForStagedFile(const TempFolder& folder, const std::string& prefix) {
-    for (int attempt = 0; attempt < 3000; ++attempt) {
-        for (const std::string& name : folder.names()) {
-            if (name.rfind(prefix, 0) == 0) return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-}
-
-TEST(PattixFailures, CtrlCStopsTheRenderRemovesThePartialFileAndExits130) {
-    for (const char* depth : {"8", "16"}) {
+// Every signal that ends a run, sent once pattix is writing its temporary file: the file goes,
+// and the exit status is 128 + the signal, as a shell reports a killed program.
+TEST(PattixFailures, StopSignalsRemoveThePartialFileAndExitWith128PlusTheSignal) {
+    const std::pair<const char*, int> cases[] = {
+        {"8", SIGINT}, {"16", SIGINT}, {"8", SIGTERM}, {"16", SIGHUP}, {"8", SIGQUIT}};
+    for (const auto& [depth, signalNumber] : cases) {
         const TempFolder folder;
-        const pid_t pid = startPattix({"-p", "smpte", "-s", "1080", "--depth", depth, "-n",
+        FolderWatch watch(folder.path());
+        const pid_t pid = startPattix({"-p", "smpte", "-s", "320x240", "--depth", depth, "-n",
                                        "100000000", "-o", "long.rgba"},
                                       folder.path());
-        ASSERT_TRUE(waitForStagedFile(folder, ".long.rgba.")) << depth;
-        // Let some frames be written first.
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        ASSERT_EQ(::kill(pid, SIGINT), 0);
-        EXPECT_EQ(waitForPattix(pid), 130) << depth;
-        EXPECT_THAT(folder.names(), ElementsAre()) << depth;
+        ASSERT_TRUE(watch.waitForWrite(".long.rgba.", pid)) << depth;
+        ASSERT_EQ(::kill(pid, signalNumber), 0);
+        EXPECT_EQ(waitForPattix(pid), 128 + signalNumber) << depth << " " << signalNumber;
+        EXPECT_THAT(folder.names(), ElementsAre()) << depth << " " << signalNumber;
     }
+}
+
+// The file-size limit (ulimit -f) sends SIGXFSZ in the middle of a write.
+TEST(PattixFailures, TheFileSizeLimitRemovesThePartialFile) {
+    const std::pair<std::vector<std::string>, rlim_t> cases[] = {
+        {{"-s", "320x240", "-n", "100", "-o", "big.rgba"}, 1 << 20},
+        {{"-p", "rgb-crossed-ramp", "-s", "320x240", "--depth", "16", "-o", "big.png"}, 512},
+    };
+    for (const auto& [arguments, limit] : cases) {
+        const TempFolder folder;
+        Launch launch;
+        launch.prepare = [bytes = limit] {
+            const rlimit fileSize{bytes, bytes};
+            ::setrlimit(RLIMIT_FSIZE, &fileSize);
+        };
+        const RunResult result = runPattixInto(arguments, folder.path(), launch);
+        EXPECT_EQ(result.status, 128 + SIGXFSZ);
+        EXPECT_EQ(result.err, "pattix: interrupted by SIGXFSZ; unfinished output removed\n");
+        EXPECT_THAT(folder.names(), ElementsAre());
+    }
+}
+
+// nohup and background jobs start a program with SIGHUP ignored; it must stay so.
+TEST(PattixFailures, ASignalIgnoredAtTheStartStaysIgnored) {
+    const TempFolder folder;
+    Pipe frames;
+    Launch launch;
+    launch.out = frames.write;
+    launch.prepare = [] { ::signal(SIGHUP, SIG_IGN); };
+    constexpr std::size_t kFrameBytes = 320 * 240 * 4;  // far more than a pipe holds
+    const pid_t pid = startPattix({"-s", "320x240", "-n", "3", "-o", "-"}, folder.path(), launch);
+    frames.closeWrite();
+    ASSERT_EQ(frames.drain(1), 1u);
+    ASSERT_EQ(::kill(pid, SIGHUP), 0);
+    EXPECT_EQ(1 + frames.drain(), 3 * kFrameBytes);
+    EXPECT_EQ(waitForPattix(pid), 0);
 }
 
 TEST(PattixFailures, CtrlCKeepsTheNumberedFilesAlreadyComplete) {
     const TempFolder folder;
+    FolderWatch watch(folder.path());
     const pid_t pid =
         startPattix({"-s", "64x48", "-n", "100000000", "-o", "f%d.png"}, folder.path());
-    ASSERT_TRUE(waitForStagedFile(folder, "f1.png"));
+    ASSERT_TRUE(watch.waitForWrite(".f1.png", pid));
     ASSERT_EQ(::kill(pid, SIGINT), 0);
     EXPECT_EQ(waitForPattix(pid), 130);
     for (const std::string& name : folder.names()) {

@@ -3,7 +3,9 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,10 +42,54 @@ RunResult runPattix(const std::vector<std::string>& arguments, const std::filesy
 RunResult runPattixOnTerminal(const std::vector<std::string>& arguments,
                               const std::filesystem::path& folder);
 
+// How a started pattix is set up: descriptors for its standard streams (-1: /dev/null), and
+// what its process does before it runs pattix (signal dispositions, limits, closed streams).
+struct Launch {
+    int in = -1;
+    int out = -1;
+    int err = -1;
+    std::function<void()> prepare;
+};
+
 // Starts pattix in `folder` without waiting; standard output and error go to /dev/null.
-pid_t startPattix(const std::vector<std::string>& arguments, const std::filesystem::path& folder);
-// Waits for a started pattix; its exit status as in RunResult.
-int waitForPattix(pid_t pid);
+pid_t startPattix(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
+                  const Launch& launch = {});
+// Waits for a started pattix; its exit status as in RunResult, and the most memory it held.
+int waitForPattix(pid_t pid, long* maxResidentKiB = nullptr);
+
+// Runs pattix with its standard output on `out` and standard error captured; `status` and
+// `err` of the result are filled.
+RunResult runPattixInto(const std::vector<std::string>& arguments,
+                        const std::filesystem::path& folder, const Launch& launch);
+
+// Watches a folder from before pattix starts, to learn without polling when it writes there.
+class FolderWatch {
+public:
+    explicit FolderWatch(const std::filesystem::path& folder);
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+    ~FolderWatch();
+
+    // Waits until a file whose name begins with `prefix` is written to; false when `pid`
+    // ends first.
+    bool waitForWrite(const std::string& prefix, pid_t pid);
+
+private:
+    int m_Fd;
+};
+
+// A pipe whose ends close with it.
+struct Pipe {
+    int read = -1;
+    int write = -1;
+    Pipe();
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
+    ~Pipe();
+    void closeWrite();
+    // Reads until `count` bytes came or the writer is gone; answers how many came.
+    std::size_t drain(std::size_t count = SIZE_MAX);
+};
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& text);

@@ -140,6 +140,8 @@ TEST_F(PattixStreams, ListAndInfoDescribeTheModule) {
               HasSubstr(
                   "61054A81-9662-11D0-B685-00A024191AE0  of 63A1D342-AE89-11D5-9414-0800690F2F3F"),
               HasSubstr("  name: Pattix\n"),
+              HasSubstr("main property page  \"Pattix\"  428 x 302 pixels\n"),
+              HasSubstr("help property page  \"Help\"  428 x 340 pixels\n"),
               HasSubstr(
                   "identifier: 63A1D3A6-AE89-11D5-9414-0800690F2F3F\n    type: integer (VT_I4)\n"
                   "    default: 0 (EBU Bars)\n"),

@@ -9,6 +9,7 @@
 #include "apps/host/errors.hpp"
 #include "apps/pattix/output_target.hpp"
 #include "apps/host/pattern_names.hpp"
+#include "apps/host/text.hpp"
 #include "apps/host/value_parsers.hpp"
 #include "sdk/host/image_effect.hpp"
 
@@ -51,9 +52,10 @@ TEST(FrameSizes, RefusalsNameTheValueAndWhatIsAccepted) {
         {" 720x576", "is not a size"},
         {"+720x576", "is not a size"},
         {"3000000000x2", "too large"},
+        {"99999999999999999999x2", "size '99999999999999999999x2' is too large"},
     };
     for (const auto& [text, message] : cases) {
-        EXPECT_THAT(refusalOf([&] { parseFrameSize(text); }), HasSubstr(message)) << text;
+        EXPECT_THAT(refusalOf([value = text] { parseFrameSize(value); }), HasSubstr(message)) << text;
     }
     EXPECT_THAT(refusalOf([] { parseFrameSize("big", "world size"); }),
                 HasSubstr("world size 'big' is not a size"));
@@ -69,8 +71,13 @@ TEST(FrameSizes, AFrameMustFitInMemory) {
                           "24.0 GiB of memory here"));
     // w * h * 8 no longer fits in 64 bits.
     EXPECT_EQ(frameBytes({2147483647, 2147483647}, 16), std::nullopt);
-    EXPECT_THAT(refusalOf([&] { requireFrameFits({2147483647, 2147483647}, 16, 24 * kGiB); }),
-                HasSubstr("needs more than"));
+    // A row of 2 GiB or more does not fit the host's signed 32-bit row step, at any height.
+    EXPECT_NO_THROW(requireFrameFits({536870911, 1}, 8, 24 * kGiB));
+    EXPECT_NO_THROW(requireFrameFits({268435455, 1}, 16, 24 * kGiB));
+    EXPECT_THAT(refusalOf([&] { requireFrameFits({536870912, 1}, 8, 24 * kGiB); }),
+                HasSubstr("size 536870912x1 is too wide at depth 8"));
+    EXPECT_THAT(refusalOf([&] { requireFrameFits({268435456, 1}, 16, 24 * kGiB); }),
+                HasSubstr("a row holds at most 268435455 pixels"));
 }
 
 TEST(Regions, XYWidthHeightIsAccepted) {
@@ -87,9 +94,11 @@ TEST(Regions, RefusalsNameTheValue) {
         {"", "is not a region"},
         {"1,2,0,4", "region '1,2,0,4' has no area"},
         {"1,2,3,-4", "has no area"},
+        {"1,2,99999999999,4", "region '1,2,99999999999,4' has a number too large"},
+        {"1,-99999999999,3,4", "has a number too large"},
     };
     for (const auto& [text, message] : cases) {
-        EXPECT_THAT(refusalOf([&] { parseRegion(text); }), HasSubstr(message)) << text;
+        EXPECT_THAT(refusalOf([value = text] { parseRegion(value); }), HasSubstr(message)) << text;
     }
 }
 
@@ -120,10 +129,29 @@ TEST(Choices, WordsAndNumbersMapToTheHostValues) {
                 HasSubstr("field 'odd' is not one of: both, first, second"));
     EXPECT_THAT(refusalOf([] { parseDirection("up"); }),
                 HasSubstr("direction 'up' is not one of: horizontal, vertical"));
-    for (const char* text : {"0", "-3", "many", "1.5"}) {
+    for (const char* text : {"0", "-3", "many", "1.5", "-99999999999999999999"}) {
         EXPECT_THAT(refusalOf([&] { parseFrameCount(text); }), HasSubstr("is not a whole number"))
             << text;
     }
+    EXPECT_THAT(refusalOf([] { parseFrameCount("99999999999999999999"); }),
+                HasSubstr("frame count '99999999999999999999' is too large: at most "
+                          "9223372036854775807"));
+}
+
+// What users and files supplied reaches the terminal as text, never as control sequences.
+TEST(Quoting, ControlsAndBrokenUtf8AreShownLongValuesCut) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain", "plain"},
+        {"Farbbalken \xC3\xBC \xE2\x82\xAC", "Farbbalken \xC3\xBC \xE2\x82\xAC"},  // u-umlaut, euro
+        {"\x1b[2J\r\n\x7f", "\\x1B[2J\\x0D\\x0A\\x7F"},
+        {"\xC2\x9B" "31m", "\\xC2\\x9B31m"},  // CSI as a UTF-8 C1 control
+        {"\xC3(\xE2\x82\xF0\x9F\x98", "\\xC3(\\xE2\\x82\\xF0\\x9F\\x98"},
+        {"\xC0\xAF\xED\xA0\x80", "\\xC0\\xAF\\xED\\xA0\\x80"},  // overlong, surrogate
+    };
+    for (const auto& [text, shown] : cases) EXPECT_EQ(printable(text), shown) << text;
+    EXPECT_EQ(quote("ab"), "'ab'");
+    EXPECT_EQ(quote(std::string(199, 'a') + "\xC3\xBC" + "tail"),
+              "'" + std::string(199, 'a') + "'...");
 }
 
 TEST(PatternNames, ShortNamesNumbersAndOwnNames) {
@@ -182,7 +210,7 @@ TEST(OutputTargets, RefusalsNameThePath) {
         {"f%d%d.png", "has more than one frame number"},
     };
     for (const auto& [path, message] : cases) {
-        EXPECT_THAT(refusalOf([&] { parseOutputTarget(path); }), HasSubstr(message)) << path;
+        EXPECT_THAT(refusalOf([value = path] { parseOutputTarget(value); }), HasSubstr(message)) << path;
     }
 }
 

@@ -196,26 +196,42 @@ TEST_F(EffectObject, InitialGeometryComesFromTheProjectFrame) {
     EffectRef orphan = createEffect();
     EXPECT_EQ(orphan.object().renderGeometry().outputFrame, KtFrameRect{});
     EXPECT_EQ(orphan.object().renderGeometry().sourceRect, KtFrameRect{});
+
+    sdk::host::setProjectFrame(720, 576, 720, 0.0);
+    EffectRef flat = createEffect();
+    EXPECT_EQ(flat.object().renderGeometry().outputFrame, (KtFrameRect{720, 576, 0, 0}))
+        << "a world height of 0 gives no ratio, as if it could not be read";
 }
 
-TEST_F(EffectObject, OverlayStaysWhileAnyPageHoldsIt) {
+// Opening pages pushes one tool, which the controller shows in the current viewer, inspecting
+// the effect; closing the last page takes it out of the viewer again.
+TEST_F(EffectObject, OverlayStaysInTheViewerWhileAnyPageHoldsIt) {
+    sdk::host::Viewer viewer(720, 576);
+    sdk::host::setCurrentViewer(&viewer);
     EffectRef effect = createEffect();
     Bars& bars = effect.object();
     IUnknown* inspected = effect.get();
     EXPECT_EQ(bars.pushOverlay(nullptr), E_POINTER);
     ASSERT_EQ(bars.pushOverlay(inspected), S_OK);
     ASSERT_EQ(bars.pushOverlay(inspected), S_OK);
-    ASSERT_NE(bars.overlayTool(), nullptr);
+    KtTInteract* tool = bars.overlayTool();
+    ASSERT_NE(tool, nullptr);
     EXPECT_EQ(sdk::countCalls("CoCreateInstance"), 1u) << "one tool for all pages";
     ASSERT_EQ(sdk::host::viewerContexts().size(), 1u);
     EXPECT_EQ(sdk::host::viewerContexts()[0].kind, 19);
+    EXPECT_TRUE(viewer.isLinked(tool));
+    EXPECT_EQ(tool->GetOperator(), inspected);
+    EXPECT_EQ(viewer.pendingRedraws(KtTInteract::kOverlayLayer), 1);
 
     bars.popOverlay();
     EXPECT_NE(bars.overlayTool(), nullptr);
-    EXPECT_EQ(sdk::host::viewerContexts().size(), 1u);
+    EXPECT_EQ(viewer.toolCount(), 1u);
     bars.popOverlay();
     EXPECT_EQ(bars.overlayTool(), nullptr);
     EXPECT_TRUE(sdk::host::viewerContexts().empty());
+    EXPECT_EQ(viewer.toolCount(), 0u);
+    EXPECT_EQ(viewer.window()->invalidations, 1) << "the viewer is redrawn without the tool";
+    sdk::host::setCurrentViewer(nullptr);
 }
 
 TEST_F(EffectObject, OverlayToolThatCannotBeMadeIsReported) {

@@ -133,6 +133,38 @@ TEST_F(Parameters, PresetRoundTripAndRefusals) {
     EXPECT_EQ(untouched.host().LoadPreset(twoValues, &error), E_ACCESSDENIED);
     EXPECT_EQ(getInt(untouched, PARAM_RAMP_DIRECTION), 0);
     EXPECT_EQ(getInt(untouched, PARAM_PATTERN), 0);
+    // ... also when the host would not have answered a read of the old values; the pages hear
+    // of the values put back.
+    Listener listener;
+    untouched.host().AddPropertyListener(&listener);
+    sdk::failCall("CDSBasePropertyContainer::GetPlainProperty", E_ACCESSDENIED, -1);
+    sdk::failCall("CDSBasePropertyContainer::SetPlainProperty", E_ACCESSDENIED, 1, 1);
+    EXPECT_EQ(untouched.host().LoadPreset(twoValues, &error), E_ACCESSDENIED);
+    sdk::clearFailures();
+    untouched.host().RemovePropertyListener(&listener);
+    EXPECT_EQ(getInt(untouched, PARAM_RAMP_DIRECTION), 0);
+    EXPECT_EQ(getInt(untouched, PARAM_PATTERN), 0);
+    const std::vector<GUID> told = {PARAM_RAMP_DIRECTION, PARAM_RAMP_DIRECTION, PARAM_PATTERN};
+    EXPECT_EQ(listener.seen, told);
+
+    // A preset is whole or not made: a value the host will not read fails the save.
+    std::string partial = "kept";
+    sdk::failCall("CDSBasePropertyContainer::GetPlainProperty", E_ACCESSDENIED, 1, 1);
+    EXPECT_EQ(source.host().SavePreset(&partial), E_ACCESSDENIED);
+    EXPECT_EQ(partial, "kept");
+}
+
+TEST_F(Parameters, APresetQuotesOnlyThePrintableStartOfABadLine) {
+    EffectRef effect = createEffect();
+    const std::string header = "DS-Preset 1\nclass " + sdk::formatGuid(CLSID_Bars) + "\n";
+    std::string error;
+    const std::string escape = header + "\x1b]0;owned\x07\x1b[2J I4 1\n";
+    EXPECT_EQ(effect.host().LoadPreset(escape, &error), E_INVALIDARG);
+    EXPECT_EQ(error.find('\x1b'), std::string::npos) << error;
+    EXPECT_NE(error.find("\\x1B]0;owned\\x07"), std::string::npos) << error;
+    const std::string longLine = header + std::string(100000, '7') + " I4 1\n";
+    EXPECT_EQ(effect.host().LoadPreset(longLine, &error), E_INVALIDARG);
+    EXPECT_LT(error.size(), 300u) << error.substr(0, 300);
 }
 
 }  // namespace

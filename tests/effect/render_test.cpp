@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <climits>
+#include <cmath>
 #include <thread>
 
 #include "tests/support/effect_host.hpp"
@@ -101,25 +103,29 @@ TEST_F(Render, HideOverlayNeverChangesAPixel) {
     EXPECT_EQ(std::memcmp(shown->data(), hidden->data(), shown->sizeBytes()), 0);
 }
 
-// An image in a format the effect does not draw.
-struct ForeignImage final : IDSImage {
-    std::array<std::uint32_t, 16> pixels{};
+// A host image that claims the format, size and buffer the test gives it.
+struct ClaimedImage final : IDSImage {
+    GUID format;
+    int width, height;
+    void* buffer;
+    ClaimedImage(const GUID& f, int w, int h, void* b) : format(f), width(w), height(h), buffer(b) {}
     HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     ULONG AddRef() override { return 1; }
     ULONG Release() override { return 1; }
     HRESULT CheckAccess() override { return S_OK; }
-    HRESULT GetSize(int* w, int* h) override { return *w = 4, *h = 4, S_OK; }
-    HRESULT GetBuffer(void** b) override { return *b = pixels.data(), S_OK; }
-    HRESULT GetPixelFormat(GUID* f) override { return *f = sdk::guid("4D464946-0003-4A8B-9C3E-000000000000"), S_OK; }
-    HRESULT GetWorldSize(double* w, double* h) override { return *w = 4, *h = 4, S_OK; }
+    HRESULT GetSize(int* w, int* h) override { return *w = width, *h = height, S_OK; }
+    HRESULT GetBuffer(void** b) override { return *b = buffer, S_OK; }
+    HRESULT GetPixelFormat(GUID* f) override { return *f = format, S_OK; }
+    HRESULT GetWorldSize(double* w, double* h) override { return *w = width, *h = height, S_OK; }
     HRESULT GetWorldOrigin(double* x, double* y) override { return *x = 0, *y = 0, S_OK; }
 };
 
 TEST_F(Render, HostRefusalsAndForeignFormats) {
-    ForeignImage foreign;
+    std::array<std::uint32_t, 16> pixels{};
+    ClaimedImage foreign(sdk::guid("4D464946-0003-4A8B-9C3E-000000000000"), 4, 4, pixels.data());
     RenderSetup setup(&foreign);
     ASSERT_EQ(render(effect, setup), S_OK);
-    for (std::uint32_t p : foreign.pixels) EXPECT_EQ(p, 0u);
+    for (std::uint32_t p : pixels) EXPECT_EQ(p, 0u);
 
     ImageRef image(8, 8, MFIF_RGBA_RAW_32);
     RenderSetup real(image.image);
@@ -127,9 +133,41 @@ TEST_F(Render, HostRefusalsAndForeignFormats) {
     EXPECT_EQ(render(effect, real), E_ACCESSDENIED);
     sdk::failCall("IDSImage::CheckAccess", E_ACCESSDENIED);
     EXPECT_EQ(render(effect, real), E_ACCESSDENIED);
+    sdk::failCall("IDSImage::GetPixelFormat", E_OUTOFMEMORY);
+    EXPECT_EQ(render(effect, real), E_OUTOFMEMORY) << "nothing drawn is no success";
     EXPECT_TRUE(image.rowIsZero(3));
     RenderSetup none(nullptr);
     EXPECT_EQ(render(effect, none), E_POINTER);
+}
+
+TEST_F(Render, AnImageWithoutABufferIsBogusInBothFormats) {
+    for (const GUID* format : {&MFIF_RGBA_RAW_32, &MFIF_RGBA_S2_14}) {
+        ClaimedImage image(*format, 64, 8, nullptr);
+        RenderSetup setup(&image);
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(render(effect, setup), S_OK);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+                  "Map passed into Generator::process is bogus\n");
+    }
+}
+
+// Rows of 2 GiB and more do not fit the texture's signed 32-bit row step, and a pixel offset out
+// near 2^31 does not fit its coordinates: the render refuses them before pointing anywhere.
+TEST_F(Render, ImagesTheTextureCannotAddressAreRefusedUntouched) {
+    std::array<std::uint64_t, 64> memory{};
+    ClaimedImage wide8(MFIF_RGBA_RAW_32, 536870912, 2, memory.data());
+    ClaimedImage wide16(MFIF_RGBA_S2_14, 268435457, 2, memory.data());
+    ImageRef far(8, 8, MFIF_RGBA_RAW_32);
+    far->setWorldGeometry(0, 2147483600, 8, 8);
+    for (IDSImage* image : {static_cast<IDSImage*>(&wide8), static_cast<IDSImage*>(&wide16),
+                            static_cast<IDSImage*>(far.image)}) {
+        RenderSetup setup(image);
+        setup.data.region = {0, 1, 1, 1};
+        setup.data.regionSet = true;
+        EXPECT_EQ(render(effect, setup), E_INVALIDARG);
+    }
+    for (std::uint64_t word : memory) EXPECT_EQ(word, 0u);
+    for (int r = 0; r < 8; ++r) EXPECT_TRUE(far.rowIsZero(r));
 }
 
 TEST_F(Render, RegionOfInterestWritesExactlyItsColumnsPastTheOffset) {
@@ -153,6 +191,15 @@ TEST_F(Render, RegionOfInterestWritesExactlyItsColumnsPastTheOffset) {
     EXPECT_EQ(wide.at(0, 19, 3), 0);
     EXPECT_EQ(wide.at(0, 20, 3), 16384);
     EXPECT_EQ(wide.at(7, 31, 3), 16384);
+
+    // Corners past 2^31 are still corners: the region reaches to the image's edge.
+    ImageRef huge(64, 8, MFIF_RGBA_RAW_32);
+    RenderSetup vast(huge.image);
+    vast.data.region = {10, 2, INT_MAX, INT_MAX};
+    vast.data.regionSet = true;
+    ASSERT_EQ(render(effect, vast), S_OK);
+    for (int x = 0; x < 64; ++x) EXPECT_EQ(huge.at(7, x, 3) != 0, x >= 10) << "column " << x;
+    EXPECT_TRUE(huge.rowIsZero(1));
 
     // A region that misses the image draws nothing, not the column at its edge.
     ImageRef missed(32, 8, MFIF_RGBA_RAW_32);
@@ -244,14 +291,68 @@ TEST_F(Render, PresetFromOneEffectRendersTheSamePictureInAnother) {
     EXPECT_FALSE(first.rowIsZero(30));
 }
 
-TEST_F(Render, CopiesRenderingWhileTheSourceGeometryIsRead) {
+// The source centre follows the middle of the input's world rectangle, scaled to the project;
+// geometry that is not a number never reaches the viewer.
+TEST_F(Render, ARenderOfACopyMovesTheToolsSourceCentre) {
+    struct Case {
+        double worldHeight;            // of the project, whose user height is 576
+        std::array<double, 4> input;   // x, y, width, height in world units
+        KtRectF rect;
+        KtPoint centre;
+        int redraws;
+    };
+    const double nan = std::nan("");
+    const Case cases[] = {
+        {576, {10, 20, 360, 288}, {10, 20, 360, 288}, {190, 164}, 1},
+        {288, {10, 20, 360, 288}, {20, 40, 720, 576}, {380, 328}, 1},   // factor 2
+        {0, {10, 20, 360, 288}, {0, 0, 0, 0}, {0, 0}, 1},                // no factor: 0
+        {576, {nan, 20, 360, 288}, {0, 0, 720, 576}, {360, 288}, 0},     // left as it was
+        {576, {0, 0, 720, 576}, {0, 0, 720, 576}, {360, 288}, 0},        // nothing moved
+    };
+    sdk::host::Viewer viewer(kWidth, kHeight);
+    sdk::host::setCurrentViewer(&viewer);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "world height " << c.worldHeight << ", input x "
+                                        << c.input[0]);
+        sdk::host::setProjectFrame(kWidth, kHeight, kWidth, c.worldHeight);
+        EffectRef source = createEffect();
+        ASSERT_EQ(source.object().pushOverlay(source.get()), S_OK);
+        IDSImageEffect* raw = nullptr;
+        ASSERT_EQ(source->Clone(IID_IDSImageEffect, reinterpret_cast<void**>(&raw)), S_OK);
+        EffectRef copy(raw);
+        ImageRef output(kWidth, kHeight, MFIF_RGBA_RAW_32), input(kWidth, kHeight, MFIF_RGBA_RAW_32);
+        input->setWorldGeometry(c.input[0], c.input[1], c.input[2], c.input[3]);
+        RenderSetup setup(output.image);
+        setup.data.inputs[0] = input.image;
+        const int before = viewer.pendingRedraws(KtTInteract::kOverlayLayer);
+        ASSERT_EQ(render(copy, setup), S_OK);
+
+        const KtTInteract& tool = *source.object().overlayTool();
+        EXPECT_EQ(tool.m_SrcRect.x, c.rect.x);
+        EXPECT_EQ(tool.m_SrcRect.y, c.rect.y);
+        EXPECT_EQ(tool.m_SrcRect.w, c.rect.w);
+        EXPECT_EQ(tool.m_SrcRect.h, c.rect.h);
+        EXPECT_EQ(tool.m_SrcCentre.m_Centre.x, c.centre.x);
+        EXPECT_EQ(tool.m_SrcCentre.m_Centre.y, c.centre.y);
+        EXPECT_EQ(viewer.pendingRedraws(KtTInteract::kOverlayLayer) - before, c.redraws);
+        source.object().popOverlay();
+    }
+    sdk::host::setCurrentViewer(nullptr);
+}
+
+// Copies write the source geometry and move the tool's source centre on their threads while
+// the viewer reads the geometry, hovers the pen over the overlay and refreshes it.
+TEST_F(Render, CopiesRenderingWhileTheViewerUsesTheOverlay) {
+    sdk::host::Viewer viewer(kWidth, kHeight);
+    sdk::host::setCurrentViewer(&viewer);
     ASSERT_EQ(effect.object().pushOverlay(effect.get()), S_OK);
     std::atomic<bool> done{false};
-    std::thread viewer([&] {
-        while (!done) {
+    std::thread viewerThread([&] {
+        for (int step = 0; !done; ++step) {
             const KtRenderGeometry geometry = effect.object().renderGeometry();
             EXPECT_GE(geometry.outputFrame.w, 0.0f);
-            static_cast<KtDsEffect&>(effect.object()).refreshOverlay();  // through the vtable
+            EXPECT_EQ(viewer.penMove({0, 100.0 + step % 50, 100.0}), S_OK);
+            effect.base().refreshOverlay();
         }
     });
     std::vector<std::thread> renderers;
@@ -260,18 +361,20 @@ TEST_F(Render, CopiesRenderingWhileTheSourceGeometryIsRead) {
             IDSImageEffect* raw = nullptr;
             ASSERT_EQ(effect->Clone(IID_IDSImageEffect, reinterpret_cast<void**>(&raw)), S_OK);
             EffectRef copy(raw);
-            ImageRef image(64, 32, MFIF_RGBA_RAW_32);
+            ImageRef image(64, 32, MFIF_RGBA_RAW_32), input(64, 32, MFIF_RGBA_RAW_32);
             RenderSetup setup(image.image);
+            setup.data.inputs[0] = input.image;
             for (int frame = 0; frame < 20; ++frame) {
-                image->setWorldGeometry(frame, 0, 64, 32);
+                input->setWorldGeometry(frame, 0, 64, 32);
                 ASSERT_EQ(render(copy, setup), S_OK);
             }
         });
     }
     for (auto& t : renderers) t.join();
     done = true;
-    viewer.join();
+    viewerThread.join();
     effect.object().popOverlay();
+    sdk::host::setCurrentViewer(nullptr);
 }
 
 }  // namespace

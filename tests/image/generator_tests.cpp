@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
+#include <climits>
 #include <thread>
 #include <vector>
 
@@ -87,6 +89,48 @@ TEST_F(GeneratorProcess, BandsAndFieldsGiveEachRowToOneThread) {
             << ", field mode " << c.fieldMode;
         EXPECT_EQ(generator.generateCalls.load(), c.processors);
     }
+}
+
+// Pictures of nearly 2^31 rows: the band arithmetic passes 32 bits on its way (rows plus
+// processors, a band's end moved to the field's parity), its results do not.
+TEST_F(GeneratorProcess, BandsOfPicturesNearTwoToThe31RowsStayInRange) {
+    constexpr std::int32_t kChunk = 536870912;  // ceil((2^31 - 1) / 4)
+    struct Case {
+        std::int32_t windowY0, fieldMode;  // windowY0 < 0: no window, the whole texture
+        std::array<KtRowBand, 4> bands;
+    };
+    const Case cases[] = {
+        {-1, 2, {{{1, kChunk, 2}, {kChunk + 1, 2 * kChunk, 2}, {2 * kChunk + 1, 3 * kChunk, 2},
+                  {3 * kChunk + 1, INT_MAX, 2}}}},
+        // The top two rows over four processors: the last two bands are empty at 2^31 - 1.
+        {INT_MAX - 2, 1, {{{INT_MAX - 1, INT_MAX - 1, 2}, {INT_MAX - 1, INT_MAX, 2},
+                           {INT_MAX, INT_MAX, 2}, {INT_MAX, INT_MAX, 2}}}},
+    };
+    setProcessorCountForTesting(4);
+    for (const Case& c : cases) {
+        KtTexIndexer tall;
+        tall.setSize(1, INT_MAX);
+        Imager imager;
+        imager.target = &tall;
+        imager.targetWidth = 1;
+        imager.targetHeight = INT_MAX;
+        if (c.windowY0 >= 0)
+            imager.setWindow(0, c.windowY0, 0, INT_MAX - 1);
+        imager.setFieldMode(c.fieldMode);
+        std::array<KtRowBand, 4> bands{};
+        runParallel(
+            [](void* self, void* out, void*, void*, void*, void*) {
+                static_cast<KtRowBand*>(out)[threadIndex()] =
+                    static_cast<Imager*>(self)->threadRows();
+            },
+            2, &imager, bands.data());
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(bands[i].first, c.bands[i].first) << "band " << i;
+            EXPECT_EQ(bands[i].last, c.bands[i].last) << "band " << i;
+        }
+    }
+    EXPECT_EQ((KtRowBand{0, INT_MAX, 2}).rowCount(), 1073741824);
+    EXPECT_EQ((KtRowBand{3 * kChunk + 1, INT_MAX, 2}).rowCount(), 268435455);
 }
 
 // ---- windows ------------------------------------------------------------------------------

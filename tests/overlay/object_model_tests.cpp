@@ -6,6 +6,7 @@
 
 #include "plugin/overlay/manager.hpp"
 #include "plugin/overlay/overlay_object.hpp"
+#include "tests/overlay/allocation_failure.hpp"
 #include "tests/overlay/probe.hpp"
 
 namespace pattix {
@@ -237,6 +238,21 @@ TEST(Lifetime, ADestroyedControlLeavesItsGroupAndManager) {
 }
 
 // --- the manager ------------------------------------------------------------------------------
+
+// The viewer tool makes its controls inside host calls, which no exception may leave: a name
+// or description that cannot be copied for want of memory is dropped instead.
+TEST(Lifetime, ATextWithoutMemoryForItsCopyIsDroppedNotThrown) {
+    const std::string text(64, 'n');  // past the string's own small buffer
+    test::failNextAllocation(text.size());
+    Probe probe(text.c_str());
+    EXPECT_EQ(probe.name(), nullptr);
+    EXPECT_EQ(probe.findByName(text.c_str()), nullptr);
+    test::failNextAllocation(text.size());
+    probe.setDescription(text.c_str());
+    EXPECT_EQ(probe.description(), nullptr);
+    probe.setDescription(text.c_str());
+    EXPECT_STREQ(probe.description(), text.c_str());
+}
 
 TEST(KtTManager, TracksPenPositionDeltaAndButtonWithNothingToHit) {
     KtTManager manager;

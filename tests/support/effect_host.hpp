@@ -40,14 +40,15 @@ public:
     IDSImageEffect* get() const { return m_Effect; }
     explicit operator bool() const { return m_Effect != nullptr; }
     CDSImageEffectEx& host() const { return *sdk::host::effectBase(m_Effect); }
-    // The effect object itself, reached as pages and tools reach it.
-    Bars& object() const {
+    // The effect object itself, reached as pages and tools reach it. Calls through base() stay
+    // virtual: the compiler cannot see that it is a Bars, whose code is hidden in the module.
+    KtDsEffect& base() const {
         void* self = nullptr;
         EXPECT_EQ(m_Effect->QueryInterface(CLSID_Bars, &self), S_OK);
-        auto* effect = static_cast<KtDsEffect*>(self);
         m_Effect->Release();
-        return *static_cast<Bars*>(effect);
+        return *static_cast<KtDsEffect*>(self);
     }
+    Bars& object() const { return static_cast<Bars&>(base()); }
 
 private:
     IDSImageEffect* m_Effect = nullptr;

@@ -1,0 +1,318 @@
+// pattixsrc inside GStreamer: its frames byte for byte as `pattix -o -` writes them, the caps it
+// settles on, the end of the stream, changes while playing, and what the bus hears when a value
+// cannot be used.
+
+#include <gst/check/gstharness.h>
+#include <gst/gst.h>
+#include <gst/video/video.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/apps/pattix_process.hpp"
+#include "tests/gst/host_failures.hpp"
+
+namespace pattix::testing {
+namespace {
+
+// The plug-in from the build tree, in a registry of the tests' own, scanned in this process so
+// that a sanitizer's runtime is in every process that loads it.
+class GStreamerEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        ::setenv("GST_PLUGIN_PATH", PATTIX_GST_PLUGIN_DIR, 1);
+        ::setenv("GST_REGISTRY", PATTIX_GST_REGISTRY, 1);
+        ::setenv("GST_REGISTRY_FORK", "no", 1);
+        gst_init(nullptr, nullptr);
+    }
+};
+[[maybe_unused]] const auto* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new GStreamerEnvironment);
+
+// `pattixsrc ...` as a harnessed bin; the buffers it pushes are queued for pull().
+class Source {
+public:
+    explicit Source(const std::string& launch, const std::string& caps = {})
+        : m_Harness(gst_harness_new_parse(launch.c_str())),
+          m_Element(gst_harness_find_element(m_Harness, "pattixsrc")),
+          m_Bus(gst_bus_new()) {
+        if (!caps.empty()) gst_harness_set_sink_caps_str(m_Harness, caps.c_str());
+        gst_element_set_bus(m_Harness->element, m_Bus);
+    }
+    Source(const Source&) = delete;
+    Source& operator=(const Source&) = delete;
+    ~Source() {
+        gst_harness_teardown(m_Harness);
+        gst_object_unref(m_Element);
+        gst_object_unref(m_Bus);
+    }
+
+    // Calls `change` on the streaming thread right after frame `offset` is made, before the
+    // next one is; without a change that frame is dropped, freeing its image for the next.
+    void atFrame(guint64 offset, std::function<void(GstElement*)> change = nullptr) {
+        m_Offset = offset;
+        m_Change = std::move(change);
+        GstPad* pad = gst_element_get_static_pad(m_Element, "src");
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, &Source::probe, this, nullptr);
+        gst_object_unref(pad);
+    }
+
+    void play() { gst_harness_play(m_Harness); }
+    GstBuffer* pull() { return gst_harness_pull(m_Harness); }
+    std::string pullBytes() {
+        GstBuffer* buffer = pull();
+        GstMapInfo map;
+        if (buffer == nullptr || !gst_buffer_map(buffer, &map, GST_MAP_READ)) return {};
+        std::string bytes(reinterpret_cast<const char*>(map.data), map.size);
+        gst_buffer_unmap(buffer, &map);
+        gst_buffer_unref(buffer);
+        return bytes;
+    }
+    GstHarness* harness() { return m_Harness; }
+    GstBus* bus() { return m_Bus; }
+
+private:
+    static GstPadProbeReturn probe(GstPad*, GstPadProbeInfo* info, gpointer self) {
+        auto& source = *static_cast<Source*>(self);
+        if (GST_BUFFER_OFFSET(GST_PAD_PROBE_INFO_BUFFER(info)) != source.m_Offset) {
+            return GST_PAD_PROBE_OK;
+        }
+        if (!source.m_Change) return GST_PAD_PROBE_DROP;
+        source.m_Change(source.m_Element);
+        return GST_PAD_PROBE_OK;
+    }
+
+    GstHarness* m_Harness;
+    GstElement* m_Element;
+    GstBus* m_Bus;
+    guint64 m_Offset = 0;
+    std::function<void(GstElement*)> m_Change;
+};
+
+struct Report {
+    GstMessageType type = GST_MESSAGE_UNKNOWN;  // unknown: nothing came
+    std::string text;
+};
+
+// The first warning or error on `bus`, or the end of the stream, waiting up to `wait`.
+Report firstReport(GstBus* bus, GstClockTime wait) {
+    const auto kinds =
+        static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_WARNING | GST_MESSAGE_EOS);
+    GstMessage* message = gst_bus_timed_pop_filtered(bus, wait, kinds);
+    if (message == nullptr) return {};
+    Report report{GST_MESSAGE_TYPE(message), {}};
+    GError* error = nullptr;
+    if (report.type == GST_MESSAGE_ERROR) gst_message_parse_error(message, &error, nullptr);
+    if (report.type == GST_MESSAGE_WARNING) gst_message_parse_warning(message, &error, nullptr);
+    if (error != nullptr) report.text = error->message;
+    g_clear_error(&error);
+    gst_message_unref(message);
+    return report;
+}
+
+class PattixSrc : public ::testing::Test {
+protected:
+    // `pattix ... -n 1 -o -`: one raw frame.
+    std::string pattixFrame(std::vector<std::string> arguments) {
+        arguments.insert(arguments.end(), {"-n", "1", "-o", "-"});
+        const RunResult result = runPattix(arguments, m_Folder.path());
+        EXPECT_EQ(result.status, 0) << result.err;
+        return result.out;
+    }
+    // A preset saved by pattix: Grey Ramp, Vertical.
+    std::string savedPreset() {
+        const std::string path = (m_Folder / "look.preset").string();
+        runPattix({"-p", "grey-ramp", "-d", "vertical", "-s", "8x8", "-o", "look.png",
+                   "--save-preset", path},
+                  m_Folder.path());
+        return path;
+    }
+    // `text` with every `from` replaced by `to`.
+    static std::string replaced(std::string text, const std::string& from, const std::string& to) {
+        for (auto at = text.find(from); at != std::string::npos;
+             at = text.find(from, at + to.size())) {
+            text.replace(at, from.size(), to);
+        }
+        return text;
+    }
+
+    TempFolder m_Folder;
+};
+
+TEST_F(PattixSrc, FramesAreThoseOfPattix) {
+    struct Case {
+        std::string properties;
+        std::string caps;
+        std::vector<std::string> pattix;
+    };
+    const std::vector<Case> cases = {
+        {"pattern=smpte", "format=RGBA,width=320,height=240", {"-p", "smpte", "-s", "320x240"}},
+        {"pattern=4",
+         "format=RGBA64_LE,width=320,height=240",
+         {"-p", "smpte", "-s", "320x240", "--depth", "16"}},
+        // An odd height keeps its middle row where it is.
+        {"pattern=eia", "format=RGBA,width=101,height=75", {"-p", "eia", "-s", "101x75"}},
+        {"pattern=\"Grey Crossed Ramp\" direction=vertical",
+         "format=RGBA64_LE,width=97,height=61",
+         {"-p", "grey-crossed-ramp", "-d", "vertical", "-s", "97x61", "--depth", "16"}},
+        {"pattern=rgb-ramp field=first roi=10,5,50,30",
+         "format=RGBA,width=64,height=48",
+         {"-p", "rgb-ramp", "--field", "first", "--roi", "10,5,50,30", "-s", "64x48"}},
+        {"pattern=75 field=second roi=-5,20,40,100",
+         "format=RGBA64_LE,width=64,height=48",
+         {"-p", "75", "--field", "second", "--roi", "-5,20,40,100", "-s", "64x48", "--depth",
+          "16"}},
+        {"preset=PRESET", "format=RGBA,width=64,height=48", {"--preset", "PRESET", "-s", "64x48"}},
+        {"preset=PRESET pattern=smpte",
+         "format=RGBA,width=64,height=48",
+         {"--preset", "PRESET", "-p", "smpte", "-s", "64x48"}},
+    };
+    const std::string preset = savedPreset();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.properties + " " + c.caps);
+        std::vector<std::string> arguments;
+        for (const std::string& argument : c.pattix)
+            arguments.push_back(replaced(argument, "PRESET", preset));
+        const std::string expected = pattixFrame(arguments);
+        ASSERT_FALSE(expected.empty());
+
+        Source source("pattixsrc num-buffers=3 " + replaced(c.properties, "PRESET", preset),
+                      "video/x-raw," + c.caps);
+        source.atFrame(0);  // the frames after it are drawn into an image used before
+        source.play();
+        EXPECT_TRUE(source.pullBytes() == expected);
+        EXPECT_TRUE(source.pullBytes() == expected);
+    }
+}
+
+TEST_F(PattixSrc, OpenCapsBecomePalAt25TimesFollowTheRateAndNumBuffersEndsTheStream) {
+    struct Case {
+        std::string downstream;  // empty: anything
+        int width, height;
+        const char* format;
+        int rateN, rateD;
+        std::size_t pixelBytes;
+    };
+    const std::vector<Case> cases = {
+        {"", 720, 576, "RGBA", 25, 1, 4},
+        {"video/x-raw,format=RGBA64_LE,width=[100,200],height=[1,50],framerate=[30/1,60/1]", 200,
+         50, "RGBA64_LE", 30, 1, 8},
+        {"video/x-raw,format=RGBA,width=64,height=48,framerate=30000/1001", 64, 48, "RGBA", 30000,
+         1001, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.downstream);
+        Source source("pattixsrc num-buffers=3", c.downstream);
+        source.play();
+        for (guint64 frame = 0; frame < 3; ++frame) {
+            GstBuffer* buffer = source.pull();
+            ASSERT_NE(buffer, nullptr);
+            const auto time = [&](guint64 n) {
+                return gst_util_uint64_scale(n, c.rateD * GST_SECOND, c.rateN);
+            };
+            EXPECT_EQ(GST_BUFFER_PTS(buffer), time(frame));
+            EXPECT_EQ(GST_BUFFER_DURATION(buffer), time(frame + 1) - time(frame));
+            EXPECT_EQ(GST_BUFFER_OFFSET(buffer), frame);
+            EXPECT_EQ(gst_buffer_get_size(buffer), c.width * c.height * c.pixelBytes);
+            gst_buffer_unref(buffer);
+        }
+        GstBuffer* after = nullptr;
+        EXPECT_TRUE(gst_harness_pull_until_eos(source.harness(), &after));
+        EXPECT_EQ(after, nullptr) << "a buffer after num-buffers";
+        GstCaps* caps = gst_pad_get_current_caps(source.harness()->sinkpad);
+        GstVideoInfo info;
+        ASSERT_TRUE(gst_video_info_from_caps(&info, caps));
+        EXPECT_EQ(info.width, c.width);
+        EXPECT_EQ(info.height, c.height);
+        EXPECT_STREQ(gst_video_format_to_string(GST_VIDEO_INFO_FORMAT(&info)), c.format);
+        EXPECT_EQ(info.fps_n, c.rateN);
+        EXPECT_EQ(info.fps_d, c.rateD);
+        gst_caps_unref(caps);
+    }
+}
+
+TEST_F(PattixSrc, AChangeWhilePlayingShowsInTheNextFrameAndABadOneIsAWarning) {
+    struct Case {
+        const char* property;
+        const char* value;
+        std::vector<std::string> pattixAfter;  // the frames made after the change
+        const char* warning;                   // null: none
+    };
+    const std::vector<Case> cases = {
+        {"pattern", "smpte", {"-p", "smpte"}, nullptr},
+        {"roi", "0,0,32,24", {"-p", "ebu", "--roi", "0,0,32,24"}, nullptr},
+        {"roi", "nonsense", {"-p", "ebu"}, "region 'nonsense' is not a region"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.property) + "=" + c.value);
+        std::vector<std::string> after = c.pattixAfter;
+        after.insert(after.end(), {"-s", "64x48"});
+        const std::string before = pattixFrame({"-p", "ebu", "-s", "64x48"});
+        const std::string expected = pattixFrame(after);
+
+        Source source("pattixsrc num-buffers=3", "video/x-raw,width=64,height=48");
+        source.atFrame(1, [&](GstElement* element) {
+            gst_util_set_object_arg(G_OBJECT(element), c.property, c.value);
+        });
+        source.play();
+        EXPECT_TRUE(source.pullBytes() == before);
+        EXPECT_TRUE(source.pullBytes() == before);
+        EXPECT_TRUE(source.pullBytes() == expected);
+
+        // A warning is posted before the frame after it is made.
+        const Report report = firstReport(source.bus(), 0);
+        EXPECT_EQ(report.type, c.warning ? GST_MESSAGE_WARNING : GST_MESSAGE_UNKNOWN);
+        EXPECT_NE(report.text.find(c.warning ? c.warning : ""), std::string::npos) << report.text;
+    }
+}
+
+TEST_F(PattixSrc, WhatCannotBeUsedIsReportedOnTheBus) {
+    struct Case {
+        std::string launch;
+        GstMessageType type;
+        std::string text;
+        const char* module = nullptr;  // PATTIX_MODULE, when set
+        bool failRender = false;
+    };
+    const std::string preset = savedPreset();
+    const std::string strangePreset = (m_Folder / "strange.preset").string();
+    writeFile(strangePreset, replaced(readFile(preset), "I4 6", "I4 42"));
+    const std::vector<Case> cases = {
+        {"pattixsrc roi=nonsense", GST_MESSAGE_ERROR, "region 'nonsense' is not a region"},
+        {"pattixsrc roi=800,0,10,10", GST_MESSAGE_ERROR, "lies outside the 720x576 picture"},
+        {"pattixsrc ! video/x-raw,width=200000,height=200000", GST_MESSAGE_ERROR,
+         "size 200000x200000 is too large"},
+        {"pattixsrc preset=/nonexistent/look.preset", GST_MESSAGE_ERROR,
+         "cannot read preset '/nonexistent/look.preset'"},
+        {"pattixsrc num-buffers=1 preset=" + strangePreset, GST_MESSAGE_WARNING,
+         "Pattern 42 (from preset '" + strangePreset + "') is none of the nine patterns"},
+        {"pattixsrc", GST_MESSAGE_ERROR, "cannot load module '/nonexistent/libpattix.so'",
+         "/nonexistent/libpattix.so"},
+        {"pattixsrc", GST_MESSAGE_ERROR, "the module refused to render frame 0", nullptr, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.launch);
+        if (c.module) ::setenv("PATTIX_MODULE", c.module, 1);
+        if (c.failRender) failEveryRender();
+        GstElement* pipeline = gst_parse_launch((c.launch + " ! fakesink").c_str(), nullptr);
+        ASSERT_NE(pipeline, nullptr);
+        GstBus* bus = gst_element_get_bus(pipeline);
+        gst_element_set_state(pipeline, GST_STATE_PLAYING);
+        // A minute only guards against a hang; nothing here waits on time.
+        const Report report = firstReport(bus, 60 * GST_SECOND);
+        gst_element_set_state(pipeline, GST_STATE_NULL);
+        gst_object_unref(bus);
+        gst_object_unref(pipeline);
+        ::unsetenv("PATTIX_MODULE");
+        clearHostFailures();
+
+        EXPECT_EQ(report.type, c.type);
+        EXPECT_NE(report.text.find(c.text), std::string::npos) << report.text;
+    }
+}
+
+}  // namespace
+}  // namespace pattix::testing

@@ -1,0 +1,402 @@
+// The two property pages, driven as a host's property frame drives them: made by the module's
+// factory, given the effect, activated into a frame window, clicked.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "plugin/overlay/interactive_tool.hpp"
+#include "sdk/host/property_page.hpp"
+#include "sdk/host/undo.hpp"
+#include "sdk/host/viewer.hpp"
+#include "tests/support/desktop.hpp"
+#include "tests/support/effect_host.hpp"
+
+namespace pattix {
+namespace {
+
+using namespace testing;
+
+constexpr UINT kPatternCombo = 1000, kDirectionCombo = 1001, kResetButton = 1002;
+constexpr UINT kHideBox = 1003, kOnlineHelpButton = 1006;
+
+// An inspected object that is not this module's effect.
+struct ForeignObject final : IUnknown {
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = riid == IID_IUnknown ? this : nullptr;
+        return *ppv != nullptr ? S_OK : E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return 2; }
+    ULONG Release() override { return 1; }
+};
+
+// A page in a property frame: made, given its object, activated and shown.
+class Page {
+public:
+    Page(REFCLSID clsid, IUnknown* object) {
+        frame = sdk::createWindow(nullptr, std::make_unique<sdk::Window>());
+        frame->style = WS_VISIBLE;
+        IClassFactory* factory = factoryFor(clsid);
+        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&page)),
+                  S_OK);
+        factory->Release();
+        EXPECT_EQ(page->SetObjects(1, &object), S_OK);
+        const RECT place{10, 20, 500, 400};
+        EXPECT_EQ(page->Activate(frame, &place, FALSE), S_OK);
+        EXPECT_EQ(page->Show(SW_SHOW), S_OK);
+    }
+    Page(const Page&) = delete;
+    ~Page() {
+        page->Deactivate();
+        page->SetObjects(0, nullptr);
+        page->Release();
+        DestroyWindow(frame);
+    }
+    HWND dialog() const { return frame->children.empty() ? nullptr : frame->children.back(); }
+    HWND control(UINT id) const { return GetDlgItem(dialog(), static_cast<int>(id)); }
+    std::wstring text(UINT id) const { return control(id)->text; }
+    bool checked(UINT id) const { return SendMessageW(control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    std::vector<std::wstring> items(UINT id) const {
+        std::vector<std::wstring> names;
+        const LRESULT count = SendMessageW(control(id), CB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            std::wstring name(static_cast<std::size_t>(SendMessageW(control(id), CB_GETLBTEXTLEN, i, 0)), L' ');
+            SendMessageW(control(id), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name.data()));
+            names.push_back(name);
+        }
+        return names;
+    }
+
+    HWND frame = nullptr;
+    IPropertyPage* page = nullptr;
+};
+
+class Pages : public ::testing::Test {
+protected:
+    void SetUp() override {
+        registeredModule();
+        sdk::resetCallLog();
+        sdk::host::setProjectFrame(720, 576);
+        sdk::host::undoStack().clear();
+        effect = createEffect();
+        ASSERT_EQ(describe(effect), S_OK);
+    }
+    void TearDown() override {
+        sdk::host::undoStack().clear();
+        sdk::resetCallLog();
+    }
+    KtTInteract* tool() { return effect.object().overlayTool(); }
+    HRESULT setHideOverlay() {
+        VARIANT hide;
+        VariantInit(&hide);
+        hide.vt = VT_BOOL;
+        hide.boolVal = VARIANT_TRUE;
+        return effect.host().SetPlainProperty(PARAM_HIDE_OVERLAY, hide);
+    }
+
+    Desktop desktop;
+    EffectRef effect;
+};
+
+TEST_F(Pages, InfoNamesThePagesAndSizesTheirDialogs) {
+    // 190 x 142 and 190 x 160 dialog units in 11-point Arial, whose base units are 9 x 17 pixels.
+    const struct {
+        const CLSID* clsid;
+        const wchar_t* title;
+        LONG width, height;
+    } cases[] = {{&CLSID_BarsPPG, L"Pattix", 428, 302}, {&CLSID_HelpPPG, L"Help", 428, 340}};
+    for (const auto& c : cases) {
+        Page shown(*c.clsid, effect.get());
+        PROPPAGEINFO info{};
+        ASSERT_EQ(shown.page->GetPageInfo(&info), S_OK);
+        EXPECT_STREQ(info.pszTitle, c.title);
+        EXPECT_EQ(info.size.cx, c.width);
+        EXPECT_EQ(info.size.cy, c.height);
+        const RECT& placed = shown.dialog()->rect;
+        EXPECT_EQ(placed.left, 10) << "Activate places the dialog where the frame asks";
+        EXPECT_EQ(placed.bottom, 400);
+        CoTaskMemFree(info.pszTitle);
+    }
+}
+
+TEST_F(Pages, MainPageCombosListEveryChoiceAndShowTheEffectsValues) {
+    {
+        Page main(CLSID_BarsPPG, effect.get());
+        EXPECT_EQ(main.items(kPatternCombo),
+                  (std::vector<std::wstring>{L"EBU Bars", L"75% Colour Bars", L"100% Colour Bars",
+                                             L"EIA Colour Bars", L"SMPTE Colour Bars", L"RGB Ramp",
+                                             L"Grey Ramp", L"RGB Crossed Ramp", L"Grey Crossed Ramp"}));
+        EXPECT_EQ(main.items(kDirectionCombo), (std::vector<std::wstring>{L"Horizontal", L"Vertical"}));
+        EXPECT_EQ(main.text(kPatternCombo), L"EBU Bars");
+        EXPECT_EQ(main.text(kDirectionCombo), L"Horizontal");
+    }
+    // A page opened on an effect changed before shows the effect's values.
+    ASSERT_EQ(setInt(effect, PARAM_PATTERN, kPatternRgbCrossedRamp), S_OK);
+    ASSERT_EQ(setInt(effect, PARAM_RAMP_DIRECTION, kDirectionVertical), S_OK);
+    Page main(CLSID_BarsPPG, effect.get());
+    EXPECT_EQ(main.text(kPatternCombo), L"RGB Crossed Ramp");
+    EXPECT_EQ(SendMessageW(main.control(kDirectionCombo), CB_GETCURSEL, 0, 0), 1);
+    // ... and follows changes made elsewhere.
+    ASSERT_EQ(setInt(effect, PARAM_PATTERN, kPatternGreyRamp), S_OK);
+    EXPECT_EQ(main.text(kPatternCombo), L"Grey Ramp");
+    ASSERT_EQ(effect->SetDefaults(), S_OK);
+    EXPECT_EQ(main.text(kPatternCombo), L"EBU Bars");
+    EXPECT_EQ(main.text(kDirectionCombo), L"Horizontal");
+}
+
+TEST_F(Pages, PickingSmpteBarsWritesThePatternAndTheNextRenderDrawsThem) {
+    Page main(CLSID_BarsPPG, effect.get());
+    ASSERT_TRUE(sdk::selectComboItem(main.control(kPatternCombo), kPatternSmpteBars));
+    EXPECT_EQ(getInt(effect, PARAM_PATTERN), kPatternSmpteBars);
+    EXPECT_EQ(sdk::host::undoStack().undoCount(), 1u);
+    ImageRef image(720, 576, MFIF_RGBA_RAW_32);
+    RenderSetup setup(image.image);
+    ASSERT_EQ(render(effect, setup), S_OK);
+    EXPECT_EQ(image.pixel(0, 45), (std::array<int, 4>{0, 18, 15, 255})) << "-I at the bottom";
+
+    ASSERT_TRUE(sdk::selectComboItem(main.control(kDirectionCombo), kDirectionVertical));
+    EXPECT_EQ(getInt(effect, PARAM_RAMP_DIRECTION), kDirectionVertical);
+    EXPECT_FALSE(sdk::selectComboItem(main.control(kPatternCombo), kPatternCount));
+}
+
+TEST_F(Pages, ResetWritesZeroInOneUndoEventThatUndoTakesBack) {
+    ASSERT_EQ(setInt(effect, PARAM_PATTERN, kPatternRgbCrossedRamp), S_OK);
+    ASSERT_EQ(setInt(effect, PARAM_RAMP_DIRECTION, kDirectionVertical), S_OK);
+    ASSERT_EQ(setHideOverlay(), S_OK);
+    Page main(CLSID_BarsPPG, effect.get());
+
+    ASSERT_TRUE(sdk::clickButton(main.control(kResetButton)));
+    EXPECT_EQ(getInt(effect, PARAM_PATTERN), 0);
+    EXPECT_EQ(getInt(effect, PARAM_RAMP_DIRECTION), 0);
+    EXPECT_EQ(getInt(effect, PARAM_HIDE_OVERLAY), 1) << "Reset leaves the help page's value";
+    EXPECT_EQ(main.text(kPatternCombo), L"EBU Bars");
+    auto& undo = sdk::host::undoStack();
+    ASSERT_EQ(undo.undoCount(), 1u);
+    EXPECT_EQ(undo.lastEvent().size(), 2u);
+    EXPECT_EQ(undo.undoLabel(), L"Reset");
+
+    ASSERT_TRUE(undo.undo());
+    EXPECT_EQ(getInt(effect, PARAM_PATTERN), kPatternRgbCrossedRamp);
+    EXPECT_EQ(getInt(effect, PARAM_RAMP_DIRECTION), kDirectionVertical);
+    EXPECT_EQ(main.text(kPatternCombo), L"RGB Crossed Ramp") << "undo tells the page";
+    EXPECT_EQ(main.text(kDirectionCombo), L"Vertical");
+    ASSERT_TRUE(undo.redo());
+    EXPECT_EQ(getInt(effect, PARAM_PATTERN), 0);
+    EXPECT_EQ(main.text(kDirectionCombo), L"Horizontal");
+}
+
+TEST_F(Pages, NotificationsCanBeMutedAndChangesFromOtherThreadsWaitForDelivery) {
+    Page main(CLSID_BarsPPG, effect.get());
+    IDSEnablePPGNotifications* enable = nullptr;
+    IDSTransportNotifySink* transport = nullptr;
+    IDSXThreadNotifySink* posted = nullptr;
+    ASSERT_EQ(main.page->QueryInterface(IID_IDSEnablePPGNotifications, reinterpret_cast<void**>(&enable)), S_OK);
+    ASSERT_EQ(main.page->QueryInterface(IID_IDSTransportNotifySink, reinterpret_cast<void**>(&transport)), S_OK);
+    ASSERT_EQ(main.page->QueryInterface(IID_IDSXThreadNotifySink, reinterpret_cast<void**>(&posted)), S_OK);
+
+    enable->EnableNotifications(FALSE);
+    ASSERT_EQ(setInt(effect, PARAM_PATTERN, kPatternGreyRamp), S_OK);
+    transport->TimeChanged(1.0);
+    EXPECT_EQ(main.text(kPatternCombo), L"EBU Bars") << "muted";
+    enable->EnableNotifications(TRUE);
+    transport->TimeChanged(2.0);
+    EXPECT_EQ(main.text(kPatternCombo), L"Grey Ramp") << "a time change refreshes the controls";
+
+    enable->EnableNotifications(FALSE);
+    ASSERT_EQ(setInt(effect, PARAM_PATTERN, kPattern100Bars), S_OK);
+    enable->EnableNotifications(TRUE);
+    posted->PostPropertyChanged(PARAM_PATTERN);
+    EXPECT_EQ(main.text(kPatternCombo), L"Grey Ramp") << "not before delivery";
+    posted->DeliverPosted();
+    EXPECT_EQ(main.text(kPatternCombo), L"100% Colour Bars");
+    for (IUnknown* sink : {static_cast<IUnknown*>(enable), static_cast<IUnknown*>(transport),
+                           static_cast<IUnknown*>(posted)}) {
+        sink->Release();
+    }
+}
+
+TEST_F(Pages, ShowingRefreshesTheOverlayAndHidingNeverTouchesIt) {
+    const struct {
+        UINT command;
+        bool refreshes;
+    } cases[] = {{SW_HIDE, false}, {SW_SHOWNORMAL, true}, {SW_SHOW, true}, {SW_SHOWDEFAULT, false}};
+    for (const CLSID* clsid : {&CLSID_BarsPPG, &CLSID_HelpPPG}) {
+        Page shown(*clsid, effect.get());
+        ASSERT_NE(tool(), nullptr);
+        for (const auto& c : cases) {
+            sdk::clearCalls();
+            EXPECT_EQ(shown.page->Show(c.command), S_OK);
+            EXPECT_EQ(sdk::countCalls("CDSInteractiveTool::InvalidateLayer") > 0, c.refreshes)
+                << "show command " << c.command;
+            EXPECT_EQ(IsWindowVisible(shown.dialog()), c.command != SW_HIDE);
+        }
+        sdk::failCall("CDSBasePropertyPage::Show", E_FAIL);
+        sdk::clearCalls();
+        EXPECT_EQ(shown.page->Show(SW_SHOW), E_FAIL);
+        EXPECT_EQ(sdk::countCalls("CDSInteractiveTool::InvalidateLayer"), 0u);
+    }
+}
+
+TEST_F(Pages, TheOverlayLivesAsLongAsAnInitialisedPage) {
+    {
+        Page main(CLSID_BarsPPG, effect.get());
+        Page help(CLSID_HelpPPG, effect.get());
+        EXPECT_EQ(sdk::host::viewerContexts().size(), 1u);
+        // A frame that takes a page down and up again does not leave a second push behind.
+        ASSERT_EQ(main.page->Deactivate(), S_OK);
+        ASSERT_EQ(main.page->Activate(main.frame, nullptr, FALSE), S_OK);
+        EXPECT_EQ(effect.object().pushCount(), 2);
+    }
+    EXPECT_EQ(sdk::host::viewerContexts().size(), 0u);
+    EXPECT_EQ(tool(), nullptr);
+
+    // A page whose dialog never came releases nothing and pops nothing.
+    IClassFactory* factory = factoryFor(CLSID_BarsPPG);
+    IPropertyPage* page = nullptr;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&page)), S_OK);
+    factory->Release();
+    IUnknown* object = effect.get();
+    ASSERT_EQ(page->SetObjects(1, &object), S_OK);
+    sdk::clearCalls();
+    EXPECT_EQ(page->Release(), 0u);
+    EXPECT_EQ(sdk::countCalls("VWControllerRemoveContext"), 0u);
+}
+
+TEST_F(Pages, HideOverlayControlsSwitchesTheToolAndStartsUnchecked) {
+    ASSERT_EQ(setHideOverlay(), S_OK);
+    Page help(CLSID_HelpPPG, effect.get());
+    EXPECT_FALSE(help.checked(kHideBox)) << "a new dialog starts unchecked whatever is stored";
+    ASSERT_NE(tool(), nullptr);
+    EXPECT_TRUE(tool()->IsOverlayVisible());
+
+    const bool visibleAfterClick[] = {false, true, false};
+    for (const bool visible : visibleAfterClick) {
+        sdk::clearCalls();
+        ASSERT_TRUE(sdk::clickButton(help.control(kHideBox)));
+        EXPECT_EQ(tool()->IsOverlayVisible(), visible);
+        EXPECT_EQ(help.checked(kHideBox), !visible);
+        EXPECT_EQ(getInt(effect, PARAM_HIDE_OVERLAY), visible ? 0 : 1);
+        EXPECT_GT(sdk::countCalls("CDSInteractiveTool::InvalidateLayer"), 0u) << "redrawn at once";
+    }
+    EXPECT_EQ(help.text(1005), L"Pattix generates colour bars and other test patterns.\n");
+    EXPECT_EQ(help.text(1007), L"Vornex 4.3v1 for DS10.0");
+}
+
+TEST_F(Pages, OnAForeignObjectThePagesWorkWithoutAnOverlay) {
+    ForeignObject foreign;
+    for (const CLSID* clsid : {&CLSID_BarsPPG, &CLSID_HelpPPG}) {
+        Page shown(*clsid, &foreign);
+        ASSERT_NE(shown.dialog(), nullptr);
+        EXPECT_EQ(shown.page->Show(SW_SHOW), S_OK);
+        const UINT button = *clsid == CLSID_BarsPPG ? kResetButton : kHideBox;
+        EXPECT_TRUE(sdk::clickButton(shown.control(button)));
+    }
+    Page main(CLSID_BarsPPG, &foreign);
+    EXPECT_EQ(main.items(kPatternCombo).size(), 9u);
+    EXPECT_TRUE(sdk::host::viewerContexts().empty());
+    EXPECT_EQ(sdk::countCalls("CoCreateInstance"), 0u);
+}
+
+TEST_F(Pages, TooltipsComeFromTheStringTableAndAMissingOneIsNone) {
+    const struct {
+        const CLSID* clsid;
+        UINT control;
+        const wchar_t* tooltip;
+    } cases[] = {
+        {&CLSID_BarsPPG, kPatternCombo, L"Selects the pattern generated by Pattix"},
+        {&CLSID_BarsPPG, kDirectionCombo, L"Selects the direction of the pattern generated"},
+        {&CLSID_BarsPPG, kResetButton, L"Reset this page's values to their defaults."},
+        {&CLSID_BarsPPG, 2000, L""},  // a label, not in the map
+        {&CLSID_HelpPPG, kHideBox, L"Turn overlay elements off and on."},
+        {&CLSID_HelpPPG, kOnlineHelpButton, L""},  // string 1021 is not in the table
+    };
+    for (const auto& c : cases) {
+        Page shown(*c.clsid, effect.get());
+        EXPECT_EQ(sdk::controlTooltip(shown.control(c.control)), c.tooltip) << c.control;
+    }
+}
+
+// --- the online help document ---------------------------------------------------------------
+
+const std::string kManual = "\\Quillmere\\Vornex 4.3 for DS10 (32bit)\\Documentation\\Vornex4.3.pdf";
+const std::string kKey = "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\n";
+
+std::string regFile(const std::string& values) {
+    return "Windows Registry Editor Version 5.00\n\n" + kKey + values;
+}
+
+// "C:\\x" as a .reg string value's text, and as the bytes of one without its terminator.
+std::string regString(const std::string& text) {
+    std::string out;
+    for (const char c : text) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    return "\"" + out + "\"";
+}
+std::string regUnterminated(const std::string& text) {
+    std::string out = "hex(1):";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char bytes[16];
+        std::snprintf(bytes, sizeof bytes, "%s%02x,00,00,00", i == 0 ? "" : ",", text[i]);
+        out += bytes;
+    }
+    return out;
+}
+
+struct HelpCase {
+    const char* name;
+    std::string registry;  // empty: no registry file
+    std::string opened;    // the Windows path that reaches the opener; empty: nothing does
+};
+
+std::vector<HelpCase> helpCases() {
+    const std::string longFolder = "C:\\" + std::string(200, 'L');
+    const std::string tooLongFolder = "C:\\" + std::string(300, 'T');
+    return {
+        {"x86 value", regFile("\"ProgramFilesDir (x86)\"=" + regString("C:\\Program Files (x86)") +
+                              "\n\"ProgramFilesDir\"=" + regString("C:\\Program Files") + "\n"),
+         "C:\\Program Files (x86)" + kManual},
+        {"plain value", regFile("\"ProgramFilesDir\"=" + regString("C:\\Apps") + "\n"),
+         "C:\\Apps" + kManual},
+        {"neither value", regFile(""), "C:\\Program Files" + kManual},
+        {"no registry", "", "C:\\Program Files" + kManual},
+        {"x86 value not text", regFile("\"ProgramFilesDir (x86)\"=dword:00000001\n\"ProgramFilesDir\"=" +
+                                       regString("C:\\Apps") + "\n"),
+         "C:\\Apps" + kManual},
+        {"folder with %", regFile("\"ProgramFilesDir\"=" + regString("C:\\100% %d%s%n") + "\n"),
+         "C:\\100% %d%s%n" + kManual},
+        {"unterminated value", regFile("\"ProgramFilesDir\"=" + regUnterminated("C:\\Apps") + "\n"),
+         "C:\\Apps" + kManual},
+        {"path too long", regFile("\"ProgramFilesDir\"=" + regString(longFolder) + "\n"), ""},
+        {"folder too long", regFile("\"ProgramFilesDir\"=" + regString(tooLongFolder) + "\n"), ""},
+        {"unterminated value filling the buffer",
+         regFile("\"ProgramFilesDir\"=" + regUnterminated("C:\\" + std::string(257, 'U')) + "\n"), ""},
+    };
+}
+
+TEST_F(Pages, OnlineHelpOpensTheManualUnderTheRegistrysFolderOrNothing) {
+    for (const HelpCase& c : helpCases()) {
+        SCOPED_TRACE(c.name);
+        Desktop own;
+        if (!c.registry.empty()) own.writeRegistry(c.registry);
+        std::vector<std::string> expected;
+        if (!c.opened.empty()) expected.push_back(own.makeFile(c.opened).string());
+        Page help(CLSID_HelpPPG, effect.get());
+        sdk::clearCalls();
+        ASSERT_TRUE(sdk::clickButton(help.control(kOnlineHelpButton)));
+        EXPECT_EQ(own.opened(), expected);
+        EXPECT_EQ(sdk::countCalls("ShellExecuteW"), expected.size());
+    }
+}
+
+TEST_F(Pages, HelpFromEitherPageOpensTheSameDocument) {
+    const std::string manual = desktop.makeFile("C:\\Program Files" + kManual).string();
+    for (const CLSID* clsid : {&CLSID_BarsPPG, &CLSID_HelpPPG}) {
+        Page shown(*clsid, effect.get());
+        EXPECT_EQ(shown.page->Help(L"ignored"), S_OK);
+    }
+    EXPECT_EQ(desktop.opened(), (std::vector<std::string>{manual, manual}));
+}
+
+}  // namespace
+}  // namespace pattix
