@@ -1,17 +1,27 @@
 // Frame times of the colour-bar and ramp generators through Generator::process (all processors,
-// thread start-up included), each against a single-thread memset of the same buffer measured in
-// the same benchmark. Counter "vs_memset" is memset time / generator time: above 1 is faster.
+// waking the runner's workers included), each against two baselines filling the same buffer in
+// the same iterations, frame for frame: a single-thread memset ("vs_memset" is memset time /
+// generator time) and a memset split over the runner's persistent workers, one band per
+// processor, which is as fast as this machine writes memory ("vs_ceiling"). Above 1 is faster.
+// The ratios are of median frame times: other work on the machine stalls a frame now and then,
+// and a stall that falls on one side of the ratio would say nothing about the generator.
+//
+// Crossover/<bytes> times memset of a buffer alone and split over the workers ("split_gain" is
+// alone / split, medians too): where it passes 1 is where kSplitWorthBytes belongs.
 //
 // Run by hand (see README, "Benchmarks"); never by CTest.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "plugin/image/col_bar_generator.hpp"
+#include "plugin/image/parallel_runner.hpp"
 #include "plugin/image/ramp_generator.hpp"
 
 namespace pattix {
@@ -58,6 +68,38 @@ struct Frame {
 
 using Clock = std::chrono::steady_clock;
 
+void memsetBandJob(void* memory, void* bytes, void*, void*, void*, void*) {
+    const std::size_t total = *static_cast<std::size_t*>(bytes);
+    const auto bands = static_cast<std::size_t>(threadCount());
+    const auto band = static_cast<std::size_t>(threadIndex());
+    // Bands of whole cache lines, as the generators' row bands nearly are.
+    const std::size_t chunk = (total / bands + 63) / 64 * 64;
+    const std::size_t first = std::min(band * chunk, total);
+    const std::size_t last = band + 1 == bands ? total : std::min(first + chunk, total);
+    std::memset(static_cast<char*>(memory) + first, kMemsetByte, last - first);
+}
+
+void memsetAlone(void* memory, std::size_t bytes) {
+    std::memset(memory, kMemsetByte, bytes);
+    benchmark::ClobberMemory();
+}
+
+void memsetSplit(void* memory, std::size_t bytes) {
+    runParallel(kSplitAlways, &memsetBandJob, 2, memory, &bytes);
+    benchmark::ClobberMemory();
+}
+
+double median(std::vector<double>& values) {
+    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
+    return values[values.size() / 2];
+}
+
+double secondsOf(void (*fill)(void*, std::size_t), void* memory, std::size_t bytes) {
+    const auto start = Clock::now();
+    fill(memory, bytes);
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
 template <class Pixel, class Generator, class Configure>
 void runGenerator(benchmark::State& state, std::int32_t width, std::int32_t height,
                   Configure configure) {
@@ -69,31 +111,43 @@ void runGenerator(benchmark::State& state, std::int32_t width, std::int32_t heig
         generator.process(&frame.texture);
         benchmark::ClobberMemory();
     };
-    auto clearOnce = [&] {
-        std::memset(frame.memory.get(), kMemsetByte, frame.bytes);
-        benchmark::ClobberMemory();
-    };
+    void* const memory = frame.memory.get();
     renderOnce();
-    clearOnce();
+    memsetAlone(memory, frame.bytes);
+    memsetSplit(memory, frame.bytes);
 
-    double generatorSeconds = 0.0;
-    double memsetSeconds = 0.0;
+    std::vector<double> generatorSeconds, memsetSeconds, ceilingSeconds;
     for (auto _ : state) {
         const auto start = Clock::now();
         renderOnce();
-        const auto rendered = Clock::now();
-        clearOnce();
-        const auto cleared = Clock::now();
-        const double seconds = std::chrono::duration<double>(rendered - start).count();
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         state.SetIterationTime(seconds);
-        generatorSeconds += seconds;
-        memsetSeconds += std::chrono::duration<double>(cleared - rendered).count();
+        generatorSeconds.push_back(seconds);
+        memsetSeconds.push_back(secondsOf(&memsetAlone, memory, frame.bytes));
+        ceilingSeconds.push_back(secondsOf(&memsetSplit, memory, frame.bytes));
     }
-    const auto frames = static_cast<double>(state.iterations());
-    state.counters["memset_us"] = benchmark::Counter(memsetSeconds / frames * 1e6);
-    state.counters["vs_memset"] = benchmark::Counter(memsetSeconds / generatorSeconds);
+    const double generator = median(generatorSeconds);
+    state.counters["memset_us"] = benchmark::Counter(median(memsetSeconds) * 1e6);
+    state.counters["ceiling_us"] = benchmark::Counter(median(ceilingSeconds) * 1e6);
+    state.counters["vs_memset"] = benchmark::Counter(median(memsetSeconds) / generator);
+    state.counters["vs_ceiling"] = benchmark::Counter(median(ceilingSeconds) / generator);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                             static_cast<std::int64_t>(frame.bytes));
+}
+
+void runCrossover(benchmark::State& state) {
+    const auto bytes = static_cast<std::size_t>(state.range(0));
+    std::unique_ptr<void, FreeDeleter> memory(std::aligned_alloc(64, (bytes + 63) / 64 * 64));
+    memsetSplit(memory.get(), bytes);
+    std::vector<double> aloneSeconds, splitSeconds;
+    for (auto _ : state) {
+        const double split = secondsOf(&memsetSplit, memory.get(), bytes);
+        state.SetIterationTime(split);
+        splitSeconds.push_back(split);
+        aloneSeconds.push_back(secondsOf(&memsetAlone, memory.get(), bytes));
+    }
+    state.counters["alone_us"] = benchmark::Counter(median(aloneSeconds) * 1e6);
+    state.counters["split_gain"] = benchmark::Counter(median(aloneSeconds) / median(splitSeconds));
 }
 
 struct Size {
@@ -143,6 +197,11 @@ void registerDepth(const char* depth) {
 }  // namespace pattix
 
 int main(int argc, char** argv) {
+    benchmark::RegisterBenchmark("Crossover", pattix::runCrossover)
+        ->RangeMultiplier(2)
+        ->Range(32 << 10, 32 << 20)
+        ->UseManualTime()
+        ->Unit(benchmark::kMicrosecond);
     pattix::registerDepth<pattix::Rgba8, pattix::KtColBarGenerator8, pattix::KtRampGenerator8>(
         "8bit");
     pattix::registerDepth<pattix::Rgba16, pattix::KtColBarGenerator16, pattix::KtRampGenerator16>(

@@ -1,14 +1,28 @@
 #!/usr/bin/env bash
-# Frames per second of `pattix -s 1080 -n 1000 -o - > /dev/null` for "SMPTE Colour Bars" and
-# "RGB Crossed Ramp" at both depths, and in the same run the peers making the same frames:
-# GStreamer's videotestsrc (RGBA / ARGB64) and FFmpeg's smptebars (rgba / rgba64le).
+# Frames per second of `pattix -s 1080 -n FRAMES -o - > /dev/null` for "SMPTE Colour Bars" and
+# "RGB Crossed Ramp" at both depths, and in the same run its peers making 1920x1080 frames of the
+# same layout (rgba, rgba64le), in two groups:
 #
-# Usage: bench/pattix_fps.sh            (FRAMES=1000 RUNS=3 by default; the best run counts)
-# Builds the release tree first; installs ffmpeg and gstreamer1.0-tools with apt-get if missing.
+#   renders every frame  GStreamer videotestsrc pattern=smpte (drawn anew for every buffer),
+#                        FFmpeg testsrc2 (drawn for every frame; rgba natively, rgba64le through
+#                        swscale)
+#   default, cached      GStreamer videotestsrc pattern=smpte75 (drawn once, copied into every
+#                        buffer), FFmpeg smptebars (drawn once in YUV, converted for every frame)
+#
+# Pattix renders every frame through the module. The commands take turns within each of RUNS
+# rounds, so that load that comes and goes falls on all of them; each counts with its median
+# round, which a lucky quiet moment or an unlucky busy one does not move. FFmpeg,
+# some ten times slower than the others, makes a fifth of the frames (its start-up is still under
+# a tenth of its run).
+#
+# Usage: bench/pattix_fps.sh               (FRAMES=500 RUNS=5 by default)
+#        bench/loaded.sh 2 bench/pattix_fps.sh   (the same with two busy processes running)
+# Builds the release tree first; installs ffmpeg and the GStreamer tools with apt-get if missing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-frames=${FRAMES:-1000}
-runs=${RUNS:-3}
+frames=${FRAMES:-500}
+runs=${RUNS:-5}
+ffmpeg_frames=$((frames / 5 > 20 ? frames / 5 : 20))
 
 missing=()
 command -v ffmpeg >/dev/null || missing+=(ffmpeg)
@@ -23,39 +37,69 @@ fi
 "$root/scripts/build.sh" release >/dev/null
 pattix="$root/build/release/bin/pattix"
 
-# Best frames per second of a command over $runs runs; the command writes its frames to stdout.
-fps() {
-  local best=0 start end rate
-  for ((i = 0; i < runs; i++)); do
-    start=$EPOCHREALTIME
-    "$@" >/dev/null 2>&1
-    end=$EPOCHREALTIME
-    rate=$(awk -v f="$frames" -v s="$start" -v e="$end" 'BEGIN { printf "%.0f", f / (e - s) }')
-    if ((rate > best)); then best=$rate; fi
-  done
-  echo "$best"
+pattix_run() {  # pattix_run <pattern> <depth>
+  "$pattix" -p "$1" -s 1080 --depth "$2" -n "$frames" -o -
+}
+gst_run() {  # gst_run <pattern> <format>
+  gst-launch-1.0 -q videotestsrc pattern="$1" num-buffers="$frames" \
+    ! "video/x-raw,format=$2,width=1920,height=1080" ! fakesink
+}
+ffmpeg_run() {  # ffmpeg_run <source> <pix_fmt>
+  ffmpeg -v error -f lavfi -i "$1=size=1920x1080,format=$2" -frames:v "$ffmpeg_frames" -f rawvideo -
 }
 
-gst() {  # gst <format>
-  gst-launch-1.0 -q videotestsrc pattern=smpte75 num-buffers="$frames" \
-    ! "video/x-raw,format=$1,width=1920,height=1080" ! fakesink
+# depth|name, group (pattix, every: renders every frame, cached), frames made, command.
+declare -a names groups counts commands
+add() {
+  names+=("$1")
+  groups+=("$2")
+  counts+=("$3")
+  shift 3
+  commands+=("$*")
 }
-ffm() {  # ffm <pix_fmt>
-  ffmpeg -v error -f lavfi -i smptebars=size=1920x1080 -frames:v "$frames" -pix_fmt "$1" -f rawvideo -
-}
-
-printf '%-44s %10s\n' "1920x1080, $frames frames, best of $runs" "frames/s"
 for depth in 8 16; do
-  if [[ $depth == 8 ]]; then gst_format=RGBA; ffmpeg_format=rgba; else gst_format=ARGB64; ffmpeg_format=rgba64le; fi
-  smpte=$(fps "$pattix" -p smpte -s 1080 --depth "$depth" -n "$frames" -o -)
-  crossed=$(fps "$pattix" -p rgb-crossed-ramp -s 1080 --depth "$depth" -n "$frames" -o -)
-  gst_rate=$(fps gst "$gst_format")
-  ffmpeg_rate=$(fps ffm "$ffmpeg_format")
-  faster=$((gst_rate > ffmpeg_rate ? gst_rate : ffmpeg_rate))
-  printf '%-44s %10s\n' "pattix SMPTE Colour Bars, $depth-bit" "$smpte" \
-    "pattix RGB Crossed Ramp, $depth-bit" "$crossed" \
-    "gst-launch-1.0 videotestsrc smpte75 $gst_format" "$gst_rate" \
-    "ffmpeg smptebars $ffmpeg_format" "$ffmpeg_rate"
-  awk -v s="$smpte" -v c="$crossed" -v f="$faster" \
-    'BEGIN { printf "  pattix / faster peer: bars %.2fx, ramp %.2fx\n", s / f, c / f }'
+  if [[ $depth == 8 ]]; then gst_format=RGBA; ffmpeg_format=rgba; else gst_format=RGBA64_LE; ffmpeg_format=rgba64le; fi
+  add "$depth|pattix SMPTE Colour Bars" pattix "$frames" pattix_run smpte "$depth"
+  add "$depth|pattix RGB Crossed Ramp" pattix "$frames" pattix_run rgb-crossed-ramp "$depth"
+  add "$depth|videotestsrc smpte $gst_format" every "$frames" gst_run smpte "$gst_format"
+  add "$depth|ffmpeg testsrc2 $ffmpeg_format" every "$ffmpeg_frames" ffmpeg_run testsrc2 "$ffmpeg_format"
+  add "$depth|videotestsrc smpte75 $gst_format" cached "$frames" gst_run smpte75 "$gst_format"
+  add "$depth|ffmpeg smptebars $ffmpeg_format" cached "$ffmpeg_frames" ffmpeg_run smptebars "$ffmpeg_format"
+done
+
+declare -a rates typical
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
+for ((run = 0; run < runs; run++)); do
+  for ((i = 0; i < ${#names[@]}; i++)); do
+    start=$EPOCHREALTIME
+    ${commands[i]} >/dev/null 2>&1
+    end=$EPOCHREALTIME
+    rates[i]+=" $(awk -v f="${counts[i]}" -v s="$start" -v e="$end" 'BEGIN { printf "%.0f", f / (e - s) }')"
+  done
+done
+load_after=$(cut -d' ' -f1-3 /proc/loadavg)
+for ((i = 0; i < ${#names[@]}; i++)); do
+  typical[i]=$(tr ' ' '\n' <<<"${rates[i]}" | sed '/^$/d' | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
+done
+
+printf '1920x1080, %s frames (FFmpeg %s), median of %s rounds; load average %s before, %s after\n' \
+  "$frames" "$ffmpeg_frames" "$runs" "$load_before" "$load_after"
+for depth in 8 16; do
+  printf '\n%-56s %9s\n' "$depth-bit" "frames/s"
+  every=0 cached=0 bars=0 ramp=0
+  for ((i = 0; i < ${#names[@]}; i++)); do
+    [[ ${names[i]%%|*} == "$depth" ]] || continue
+    label=${names[i]#*|}
+    case ${groups[i]} in
+      pattix) suffix="" ;;
+      every) suffix=" (renders every frame)"; ((typical[i] > every)) && every=${typical[i]} ;;
+      cached) suffix=" (default, cached)"; ((typical[i] > cached)) && cached=${typical[i]} ;;
+    esac
+    [[ $label == *SMPTE* && ${groups[i]} == pattix ]] && bars=${typical[i]}
+    [[ $label == *Ramp* && ${groups[i]} == pattix ]] && ramp=${typical[i]}
+    printf '%-56s %9s\n' "$label$suffix" "${typical[i]}"
+  done
+  awk -v b="$bars" -v r="$ramp" -v e="$every" -v c="$cached" 'BEGIN {
+    printf "  pattix / fastest peer rendering every frame: bars %.2fx, ramp %.2fx\n", b / e, r / e
+    printf "  pattix / fastest cached peer:                bars %.2fx, ramp %.2fx\n", b / c, r / c }'
 done

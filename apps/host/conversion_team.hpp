@@ -1,8 +1,11 @@
 // The 16-bit conversion of a frame shared between the writing thread and helper threads. The
 // frame is cut into cache-sized chunks that whoever is free claims next, converting into a small
 // ring of slots; the writing thread hands the slots on in picture order, converting chunks
-// itself while it would otherwise wait. No frame-sized copy is made, and a helper that the
-// system does not schedule only slows the frame down to what one thread does alone.
+// itself while it would otherwise wait. No frame-sized copy is made.
+//
+// The helpers are started with the first frame and parked between frames. The writing thread
+// never waits for a helper that holds no chunk it needs: a helper the system does not schedule
+// only slows the frame down to what one thread does alone, even at the frame's end.
 #pragma once
 
 #include <atomic>
@@ -16,12 +19,16 @@ namespace pattix::host {
 
 class ConversionTeam {
 public:
+    // The helpers' thread name, as `top -H` and /proc show it.
+    static constexpr const char* kHelperName = "pattix-convert";
+
     using ChunkSink = std::function<void(const std::uint16_t* values, std::size_t count)>;
 
     // `helpers` extra threads (0: the caller converts alone), chunks of `chunkComponents`.
     ConversionTeam(unsigned helpers, std::size_t chunkComponents);
     ConversionTeam(const ConversionTeam&) = delete;
     ConversionTeam& operator=(const ConversionTeam&) = delete;
+    // Stops and joins the helpers.
     ~ConversionTeam();
 
     // Converts `count` components of `source` to little-endian file values and hands every
@@ -38,25 +45,30 @@ private:
         std::unique_ptr<std::uint16_t[]> values;
     };
 
+    void startHelpers();
     void help();
     // Claims the next chunk when its slot is free and converts it; false when there is none.
     bool convertNextChunk();
-    void abandonFrame() noexcept;
-    void waitForHelpers() noexcept;
+    // Waits until no helper works on the frame in hand, and lets none start on it.
+    void closeFrame() noexcept;
 
+    unsigned m_HelperCount;
     std::size_t m_ChunkComponents;
     std::vector<Slot> m_Slots;
     std::vector<std::thread> m_Helpers;
-    // The frame in hand, published to the helpers by a new generation.
+    // The frame in hand: written only while it is closed, read by helpers signed in to it.
     const std::int16_t* m_Source = nullptr;
     std::size_t m_Count = 0;
     std::size_t m_Chunks = 0;
+    std::uint32_t m_Frame = 0;
     std::atomic<std::size_t> m_NextChunk{0};  // the first chunk nobody has claimed
-    std::atomic<std::size_t> m_Written{0};    // chunks handed to the sink
-    std::atomic<std::uint64_t> m_Generation{0};
-    std::atomic<unsigned> m_Finished{0};
+    // The frame number in the high half, chunks handed to the sink in the low half: a helper
+    // waiting for a free slot wakes when one is handed on or when another frame begins.
+    std::atomic<std::uint64_t> m_Written{0};
+    // The frame number in the high half, then the open and quit flags and the count of helpers
+    // signed in to the frame.
+    std::atomic<std::uint64_t> m_State{0};
     std::atomic<bool> m_Abandoned{false};
-    std::atomic<bool> m_Quit{false};
 };
 
 }  // namespace pattix::host

@@ -41,7 +41,8 @@ class Generator : public Imager {
             if (imagerFlags & kImagerNoThreads) {
                 generate(texture);
             } else {
-                runParallel(&Generator::generateJob, 2, this, texture);
+                runParallel(windowPixels() * sizeof(typename T::PixelType),
+                            &Generator::generateJob, 2, this, texture);
             }
         }
         end(texture);

@@ -112,9 +112,16 @@ KtColumnSpan Imager::columns() const noexcept {
 
 std::size_t Imager::windowPixels() const noexcept {
     const bool windowed = (imagerFlags & kImagerWindowSet) != 0;
-    const std::int64_t columns = windowed ? windowX1 - windowX0 : targetWidth;
-    const std::int64_t rows = windowed ? windowY1 - windowY0 : targetHeight;
-    return columns > 0 && rows > 0 ? static_cast<std::size_t>(columns * rows) : 0;
+    // In 64 bits: a window's corners may lie up to 2^32 apart, and two such sides multiply past
+    // a signed 64-bit value.
+    const std::int64_t columns =
+        windowed ? std::int64_t{windowX1} - windowX0 : std::int64_t{targetWidth};
+    const std::int64_t rows =
+        windowed ? std::int64_t{windowY1} - windowY0 : std::int64_t{targetHeight};
+    return columns > 0 && rows > 0
+               ? static_cast<std::size_t>(static_cast<std::uint64_t>(columns) *
+                                          static_cast<std::uint64_t>(rows))
+               : 0;
 }
 
 }  // namespace pattix

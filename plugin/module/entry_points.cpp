@@ -3,6 +3,7 @@
 #include <array>
 
 #include "plugin/effect/bars.hpp"
+#include "plugin/image/parallel_runner.hpp"
 #include "plugin/module/class_factory.hpp"
 #include "plugin/module/class_ids.hpp"
 #include "plugin/module/module_state.hpp"
@@ -47,6 +48,8 @@ PATTIX_ENTRY BOOL DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/)
         DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH) {
         releaseQuadric();
+        // The render workers run the module's code: they must be gone before it is unmapped.
+        stopParallelWorkers();
     }
     return TRUE;
 }

@@ -8,6 +8,7 @@
 
 #include "apps/host/conversion_team.hpp"
 #include "apps/host/fixed_point_conversion.hpp"
+#include "tests/support/thread_ends.hpp"
 
 namespace pattix::host {
 namespace {
@@ -65,6 +66,30 @@ TEST(ConversionTeam, AFailedWriteAbandonsTheFrameAndTheNextOneIsWhole) {
             ASSERT_EQ(received, expected) << helpers << " helpers, failed at chunk " << failAt;
         }
     }
+}
+
+TEST(ConversionTeam, HelpersStartWithTheFirstFrameStayAndAreJoinedWithTheTeam) {
+    const std::vector<std::int16_t> components = sampleComponents(4000);
+    // Helpers of earlier teams may still be leaving; they are not counted.
+    const std::set<pid_t> earlier = pattix::testing::processThreads(ConversionTeam::kHelperName);
+    auto newHelpers = [&earlier] {
+        std::set<pid_t> now = pattix::testing::processThreads(ConversionTeam::kHelperName);
+        for (const pid_t thread : earlier) now.erase(thread);
+        return now;
+    };
+    std::set<pid_t> helpers;
+    {
+        ConversionTeam team(3, 16);
+        EXPECT_TRUE(newHelpers().empty());
+        for (int frame = 0; frame < 20; ++frame) {
+            team.convert(components.data(), components.size(),
+                         [](const std::uint16_t*, std::size_t) {});
+            if (frame == 0) helpers = newHelpers();
+            ASSERT_EQ(helpers.size(), 3u);
+            ASSERT_EQ(newHelpers(), helpers) << "frame " << frame << ": a helper was restarted";
+        }
+    }
+    for (const pid_t helper : helpers) EXPECT_TRUE(pattix::testing::threadEnds(helper));
 }
 
 }  // namespace

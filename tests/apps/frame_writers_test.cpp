@@ -88,8 +88,8 @@ TEST(RawFrameWriter, SixteenBitFramesKeepTheBufferOrderAsLittleEndianFileValues)
 }
 
 TEST(RawFrameWriter, LargeSixteenBitFramesConvertedInPartsComeOutInOrder) {
-    // Big enough that other threads convert parts of it, on a machine with more than one.
-    const auto image = makeImage(1024, 700, MFIF_RGBA_S2_14);
+    // Big enough (16 MiB) that other threads convert parts of it, on a machine with more than one.
+    const auto image = makeImage(1024, 2050, MFIF_RGBA_S2_14);
     auto* components = reinterpret_cast<std::int16_t*>(image->data());
     const std::size_t count = image->sizeBytes() / sizeof(std::int16_t);
     for (std::size_t i = 0; i < count; ++i)

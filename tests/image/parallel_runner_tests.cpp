@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
 #include <vector>
+
+#include "tests/support/thread_ends.hpp"
 
 namespace pattix {
 namespace {
@@ -16,40 +19,91 @@ class ParallelRunner : public ::testing::Test {
     void TearDown() override { setProcessorCountForTesting(0); }
 };
 
-// What one run saw, filled by the job on every thread of the run.
+// What one run saw: each call's band, the kernel thread that worked it, and its thread count.
 struct RunLog {
+    int processors = 1;
+    std::atomic<int> othersArrived{0};
     std::mutex lock;
-    std::multiset<int> indices;
+    std::map<int, std::vector<pid_t>> threadsOfBand;
     std::vector<int> counts;
-    std::set<std::thread::id> threads;
-    std::thread::id bandZeroThread;
+    bool bandZeroWaits = true;
+    bool stopWorkers = false;
 };
 
+// Band 0, on the calling thread, waits for every other band to arrive: the caller then has no
+// band left to take over, so each band shows the thread it was meant for.
 void logJob(void* log, void*, void*, void*, void*, void*) {
     auto& run = *static_cast<RunLog*>(log);
+    const int band = threadIndex();
+    if (band == 0 && run.bandZeroWaits) {
+        for (int n; (n = run.othersArrived.load()) < run.processors - 1;)
+            run.othersArrived.wait(n);
+    } else {
+        ++run.othersArrived;
+        run.othersArrived.notify_all();
+    }
+    if (run.stopWorkers)
+        stopParallelWorkers();
     std::lock_guard<std::mutex> hold(run.lock);
-    run.indices.insert(threadIndex());
+    run.threadsOfBand[band].push_back(gettid());
     run.counts.push_back(threadCount());
-    run.threads.insert(std::this_thread::get_id());
-    if (threadIndex() == 0)
-        run.bandZeroThread = std::this_thread::get_id();
 }
 
-TEST_F(ParallelRunner, EveryBandRunsOnceOnItsOwnThreadAndTheCallerWorksBandZero) {
+// The thread of each band, checking that every band ran once and all saw the same count.
+std::vector<pid_t> bandThreads(RunLog& run) {
+    EXPECT_EQ(run.counts, std::vector<int>(run.processors, run.processors));
+    std::vector<pid_t> threads;
+    for (int band = 0; band < run.processors; ++band) {
+        EXPECT_EQ(run.threadsOfBand[band].size(), 1u) << run.processors << " processors, " << band;
+        threads.push_back(run.threadsOfBand[band].empty() ? 0 : run.threadsOfBand[band][0]);
+    }
+    return threads;
+}
+
+TEST_F(ParallelRunner, WorkersStartOnceWorkTheBandOfTheirIdAndAreJoinedWhenStopped) {
     for (const int processors : {1, 2, 4, 8}) {
         setProcessorCountForTesting(processors);
-        // Repeated so that a thread that runs before its id is stored would be seen.
-        for (int repeat = 0; repeat < 50; ++repeat) {
+        std::vector<pid_t> first;
+        for (int repeat = 0; repeat < 20; ++repeat) {
             RunLog run;
+            run.processors = processors;
             runParallel(&logJob, 1, &run);
-            ASSERT_EQ(run.indices.size(), static_cast<std::size_t>(processors));
-            for (int band = 0; band < processors; ++band)
-                ASSERT_EQ(run.indices.count(band), 1u) << processors << " processors, " << band;
-            EXPECT_EQ(run.bandZeroThread, std::this_thread::get_id());
-            EXPECT_EQ(run.threads.size(), static_cast<std::size_t>(processors));
-            EXPECT_EQ(run.counts, std::vector<int>(processors, processors));
+            const std::vector<pid_t> threads = bandThreads(run);
+            ASSERT_EQ(threads[0], gettid());
+            EXPECT_EQ(std::set<pid_t>(threads.begin(), threads.end()).size(),
+                      static_cast<std::size_t>(processors));
+            if (repeat == 0)
+                first = threads;
+            ASSERT_EQ(threads, first) << processors << " processors: a worker was started again";
         }
+        stopParallelWorkers();
+        for (std::size_t band = 1; band < first.size(); ++band)
+            EXPECT_TRUE(testing::threadEnds(first[band])) << processors << " processors, " << band;
     }
+}
+
+TEST_F(ParallelRunner, AStopAskedForInsideARunJoinsTheWorkersWhenTheRunEnds) {
+    setProcessorCountForTesting(2);
+    RunLog stopping;
+    stopping.processors = 2;
+    stopping.stopWorkers = true;
+    runParallel(&logJob, 1, &stopping);
+    const pid_t stopped = bandThreads(stopping)[1];
+    EXPECT_TRUE(testing::threadEnds(stopped));
+
+    RunLog next;  // the next run starts a worker again
+    next.processors = 2;
+    runParallel(&logJob, 1, &next);
+    EXPECT_NE(bandThreads(next)[1], stopped);
+}
+
+TEST_F(ParallelRunner, SmallWorkRunsEveryBandOnTheCallingThread) {
+    setProcessorCountForTesting(4);
+    RunLog run;
+    run.processors = 4;
+    run.bandZeroWaits = false;  // the bands run one after the other
+    runParallel(kSplitWorthBytes - 1, &logJob, 1, &run);
+    EXPECT_EQ(bandThreads(run), std::vector<pid_t>(4, gettid()));
 }
 
 TEST_F(ParallelRunner, OutsideARunEveryThreadIsBandZero) {

@@ -1,5 +1,5 @@
-// What every pattern generator owes the render whatever its pattern: a frame split over 1, 2 or
-// 4 threads, drawn window by window, one field at a time or streamed past the cache has the
+// What every pattern generator owes the render whatever its pattern: a frame split over 1, 2, 4
+// or 8 threads, drawn window by window, one field at a time or streamed past the cache has the
 // bytes of one full-frame rendering, and a stop is seen before the next row.
 #include <gtest/gtest.h>
 
@@ -47,7 +47,12 @@ std::ostream& operator<<(std::ostream& out, const Pattern& p) {
 template <class Pixel>
 class PatternRendering : public ::testing::Test {
   protected:
-    void TearDown() override { setProcessorCountForTesting(0); }
+    // These frames are small: split them anyway, so that the workers draw them.
+    void SetUp() override { setSplitThresholdForTesting(0); }
+    void TearDown() override {
+        setProcessorCountForTesting(0);
+        setSplitThresholdForTesting(kSplitWorthBytes);
+    }
 
     static std::unique_ptr<Generator<KtTexture<Pixel, WorkColour>>> generator(const Pattern& p) {
         constexpr bool narrow = std::is_same_v<Pixel, Rgba8>;
@@ -97,7 +102,7 @@ TYPED_TEST(PatternRendering, ThreadsWindowsAndFieldsNeverChangeTheBytes) {
         setProcessorCountForTesting(1);
         auto reference = this->canvas(width, height, originY);
         this->generator(p)->process(&reference->texture);
-        for (const int processors : {1, 2, 4}) {
+        for (const int processors : {1, 2, 4, 8}) {
             setProcessorCountForTesting(processors);
             auto split = this->canvas(width, height, originY);
             this->generator(p)->process(&split->texture);
