@@ -165,7 +165,7 @@ bool configure(GstPattixSrc* self, const StreamFormat& format, bool streaming) {
     }
 }
 
-void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* pspec) {
     auto* self = GST_PATTIX_SRC(object);
     if (id == PROP_IS_LIVE) {
         gst_base_src_set_live(GST_BASE_SRC(self), g_value_get_boolean(value));
@@ -185,13 +185,13 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
         case PROP_FIELD: settings.field = g_value_get_enum(value); break;
         case PROP_ROI: settings.region = textOf(value); break;
         case PROP_PRESET: settings.parameters.presetPath = textOf(value); break;
-        default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec); break;
+        default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
     }
     ++self->state->changes;
     GST_OBJECT_UNLOCK(self);
 }
 
-void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
     auto* self = GST_PATTIX_SRC(object);
     if (id == PROP_IS_LIVE) {
         g_value_set_boolean(value, gst_base_src_is_live(GST_BASE_SRC(self)));
@@ -207,7 +207,7 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
         case PROP_PRESET:
             g_value_set_string(value, textOrNull(settings.parameters.presetPath));
             break;
-        default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec); break;
+        default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
     }
     GST_OBJECT_UNLOCK(self);
 }
