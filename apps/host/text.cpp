@@ -1,5 +1,7 @@
 #include "apps/host/text.hpp"
 
+#include "sdk/platform/wide_text.hpp"
+
 #include <algorithm>
 #include <cctype>
 
@@ -12,30 +14,7 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     });
 }
 
-std::string toUtf8(std::wstring_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const wchar_t wide : text) {
-        auto c = static_cast<char32_t>(wide);
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;  // not a character
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
+std::string toUtf8(std::wstring_view text) { return sdk::toUtf8(text); }
 
 namespace {
 
