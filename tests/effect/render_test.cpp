@@ -308,6 +308,7 @@ TEST_F(Render, ARenderOfACopyMovesTheToolsSourceCentre) {
         {0, {10, 20, 360, 288}, {0, 0, 0, 0}, {0, 0}, 1},                // no factor: 0
         {576, {nan, 20, 360, 288}, {0, 0, 720, 576}, {360, 288}, 0},     // left as it was
         {576, {0, 0, 720, 576}, {0, 0, 720, 576}, {360, 288}, 0},        // nothing moved
+        {576, {0, 0, 576, 576}, {0, 0, 576, 576}, {288, 288}, 1},        // the width alone
     };
     sdk::host::Viewer viewer(kWidth, kHeight);
     sdk::host::setCurrentViewer(&viewer);

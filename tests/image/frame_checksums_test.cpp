@@ -59,6 +59,14 @@ std::pair<int, int> sizeFlag(const Case& c, const std::string& name) {
     return {0, 0};
 }
 
+// The value of flag "name=N", or 0.
+int numberFlag(const Case& c, const std::string& name) {
+    for (const std::string& flag : split(c.flags, ','))
+        if (flag.starts_with(name + "="))
+            return std::stoi(flag.substr(name.size() + 1));
+    return 0;
+}
+
 template <class Pixel>
 std::vector<unsigned char> drawFrame(const Case& c, bool threads) {
     using namespace test;
@@ -66,6 +74,8 @@ std::vector<unsigned char> drawFrame(const Case& c, bool threads) {
     Canvas<Pixel> canvas(c.width, c.height, c.order == "top" ? RowOrder::BottomUp : RowOrder::TopDown,
                          rgba<Pixel>(7, 7, 7, 7));
     canvas.texture.setOrigin(0.0f, c.originY);
+    // Rows below 0: the field's parity is that of negative row numbers too.
+    canvas.texture.yAxis.start = numberFlag(c, "ystart");
     auto configure = [&](auto& generator) {
         if (!threads)
             generator.imagerFlags |= kImagerNoThreads;
