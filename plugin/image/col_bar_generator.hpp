@@ -66,11 +66,12 @@ class KtColBarGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
             (barFlags & kBarsIgnoreOrigin) ? 0 : static_cast<std::int32_t>(texture->yAxis.origin);
         frame.fromOtherEnd = (barFlags & kBarsCountFromTop) != 0;
 
-        const BarPainter painter{*this, makePalettes(), barWidthOf(frame.width),
-                                 // Single-precision constants widened to double and scaled by
-                                 // H, compared with integer r.
-                                 static_cast<double>(0.25f) * frame.height,
-                                 static_cast<double>(0.3298611f) * frame.height};
+        BarPainter painter{*this, makePalettes(),
+                           // Single-precision constants widened to double and scaled by H,
+                           // compared with integer r.
+                           static_cast<double>(0.25f) * frame.height,
+                           static_cast<double>(0.3298611f) * frame.height};
+        painter.layRuns(this->frameColumns(frame.width), frame.width);
         this->walkRows(*texture, frame, Pixel{}, painter);
     }
 
@@ -85,30 +86,42 @@ class KtColBarGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
         Palette subBand;  // EIA and SMPTE bottom rows
     };
 
-    static std::int32_t barWidthOf(std::int32_t width) noexcept {
-        const auto barWidth = static_cast<std::int32_t>(width * 0.125);
-        return barWidth <= 1 ? 1 : barWidth;
-    }
+    struct Run {
+        std::int32_t bar;
+        std::int32_t length;
+    };
 
-    // Bars 0 to 6 are barWidth columns each from column 0; bar 7 runs on to the frame's edge.
+    // The bar runs of a row are the same for every row: laid once per thread. Bars 0 to 6 are
+    // W / 8 columns each from column 0 (at least 1); bar 7 runs on to the frame's edge.
     struct BarPainter {
         const KtColBarGenerator& generator;
         Palettes palettes;
-        std::int32_t barWidth;
         double subBandTop;
         double reverseTop;
+        std::array<Run, kBlackBar + 1> runs{};
+        std::int32_t runCount = 0;
 
-        void paint(const KtRunWriter& writer, Pixel* out, std::int32_t x0, std::int32_t x1,
+        void layRuns(KtColumnSpan inside, std::int32_t width) noexcept {
+            std::int32_t barWidth = static_cast<std::int32_t>(width * 0.125);
+            if (barWidth <= 1)
+                barWidth = 1;
+            std::int32_t bar = inside.x0 / barWidth;
+            for (std::int32_t x = inside.x0; x < inside.x1; ++bar) {
+                const std::int32_t runEnd =
+                    bar >= kBlackBar ? inside.x1 : std::min((bar + 1) * barWidth, inside.x1);
+                runs[runCount++] = {std::min(bar, kBlackBar), runEnd - x};
+                x = runEnd;
+            }
+        }
+
+        void paint(const KtRunWriter& writer, Pixel* out, std::int32_t, std::int32_t,
                    std::int32_t r) const noexcept {
             const Palette* palette = generator.paletteForRow(palettes, r, subBandTop, reverseTop);
             if (palette == nullptr)
                 return;
-            for (std::int32_t x = x0, bar = x0 / barWidth; x < x1; ++bar) {
-                const std::int32_t runEnd =
-                    bar >= kBlackBar ? x1 : std::min((bar + 1) * barWidth, x1);
-                writer.fill(out, runEnd - x, (*palette)[std::min(bar, kBlackBar)]);
-                out += runEnd - x;
-                x = runEnd;
+            for (std::int32_t i = 0; i < runCount; ++i) {
+                writer.fill(out, runs[i].length, (*palette)[runs[i].bar]);
+                out += runs[i].length;
             }
         }
     };

@@ -228,9 +228,7 @@ class KtRampGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
     // The runs of the frame's columns the calling thread draws.
     VerticalPainter verticalPainter(const KtFrameRows& frame, const Pixel& black) const noexcept {
         VerticalPainter painter{*this, frame.height, black};
-        const KtColumnSpan span = this->columns();
-        const std::int32_t x0 = std::clamp(0, span.x0, span.x1);
-        const std::int32_t x1 = std::clamp(frame.width, x0, span.x1);
+        const auto [x0, x1] = this->frameColumns(frame.width);
         for (std::int32_t x = x0; x < x1;) {
             const BandLook look = lookAt(x, frame.width, false);
             std::int32_t end = x + 1;

@@ -46,6 +46,13 @@ class RowGenerator : public Generator<T> {
     using Pixel = typename T::PixelType;
 
   protected:
+    // The columns of the window that lie inside a frame of the given width.
+    KtColumnSpan frameColumns(std::int32_t frameWidth) const noexcept {
+        const KtColumnSpan span = this->columns();
+        const std::int32_t x0 = std::clamp(0, span.x0, span.x1);
+        return {x0, std::clamp(frameWidth, x0, span.x1)};
+    }
+
     // Paints the calling thread's band: pixels outside the frame become `outside`.
     template <class Painter>
         requires KtRowPainter<Painter, Pixel>
@@ -56,8 +63,9 @@ class RowGenerator : public Generator<T> {
         if (band.first >= band.last || span.x0 >= span.x1)
             return;
         const std::int32_t spanWidth = span.x1 - span.x0;
-        const std::int32_t inside0 = std::clamp(0, span.x0, span.x1);
-        const std::int32_t inside1 = std::clamp(frame.width, inside0, span.x1);
+        const KtColumnSpan inside = frameColumns(frame.width);
+        const std::int32_t inside0 = inside.x0;
+        const std::int32_t inside1 = inside.x1;
         const KtRunWriter writer(this->windowPixels() * sizeof(Pixel));
 
         // Copies read the run's first row, not the row just written: a line still on its way
