@@ -8,6 +8,8 @@
 #   -t SECONDS  time bound for one mutation's ctest run (default 900)
 #   -m REGEX    only the mutations whose description matches REGEX
 #
+# A mutation may name, in "tests:", the ctest labels most likely to notice it; those run first,
+# and the whole suite only when they all pass, so a killed mutation costs less time.
 # The commit is exported into build/mutate/src and built in build/mutate/bin, so the worktree is
 # never changed and the builds stay incremental from one mutation to the next. Each mutation is
 # applied to the scratch copy, the tree rebuilt, the whole ctest run (stopping at the first
@@ -24,7 +26,7 @@ while getopts "r:o:t:m:h" option; do
     o) table=$OPTARG ;;
     t) bound=$OPTARG ;;
     m) only=$OPTARG ;;
-    *) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+    *) sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
   esac
 done
 work=$root/build/mutate
@@ -69,7 +71,7 @@ for line in open(listing).read().split("\n") + [""]:
             blocks.append(current)
         current, key = {}, None
         continue
-    m = re.match(r"(file|what|from|to):\s*(.*)$", line)
+    m = re.match(r"(file|what|from|to|tests):\s*(.*)$", line)
     if m:
         key = m.group(1)
         current[key] = m.group(2)
@@ -128,11 +130,14 @@ survived=0
 unbuilt=0
 for ((i = 0; i < count; i++)); do
   read -r file what < <(python3 -c "import json,sys; b=json.load(open(sys.argv[1]))[int(sys.argv[2])]; print(b['file'], b['what'])" "$mutations" "$i")
+  hint=$(python3 -c "import json,sys; print(json.load(open(sys.argv[1]))[int(sys.argv[2])].get('tests', ''))" "$mutations" "$i")
   apply "$i"
   if ! cmake --build "$bin" -j "$jobs" >"$work/build.log" 2>&1; then
     result="not built"
     unbuilt=$((unbuilt + 1))
-  elif (cd "$bin" && timeout "$bound" ctest -j "$jobs" --timeout 300 --stop-on-failure \
+  elif { [ -z "$hint" ] || (cd "$bin" && timeout "$bound" ctest -j "$jobs" --timeout 300 \
+            --stop-on-failure -L "$hint" >"$work/last.log" 2>&1); } &&
+       (cd "$bin" && timeout "$bound" ctest -j "$jobs" --timeout 300 --stop-on-failure \
           >"$work/last.log" 2>&1); then
     result="**survived**"
     survived=$((survived + 1))
