@@ -111,7 +111,9 @@ restore_all() {
     touch "${kept%.original}"
   done
 }
-trap 'restore_all; rm -rf "$export_dir"' EXIT INT TERM
+trap 'restore_all; rm -rf "$export_dir"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 restore_all
 
 cmake -S "$src" -B "$bin" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPATTIX_BUILD_BENCH=OFF \
