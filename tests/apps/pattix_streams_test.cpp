@@ -3,7 +3,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +13,7 @@
 
 #include "tests/apps/pattix_process.hpp"
 #include "tests/apps/png_reader.hpp"
+#include "tests/support/sha256.hpp"
 
 namespace pattix::testing {
 namespace {
@@ -33,18 +33,7 @@ std::string asRawFrame(const Picture& picture) {
     return bytes;
 }
 
-std::string sha256(const std::string& bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
-    std::string hex;
-    char two[3];
-    for (unsigned int i = 0; i < length; ++i) {
-        std::snprintf(two, sizeof two, "%02x", digest[i]);
-        hex += two;
-    }
-    return hex;
-}
+std::string sha256(const std::string& bytes) { return sha256Hex(bytes.data(), bytes.size()); }
 
 class PattixStreams : public ::testing::Test {
 protected:

@@ -9,9 +9,7 @@
 //     build/test/bin/image_tests --gtest_filter='FrameChecksums.*'
 // (one command line).
 #include <gtest/gtest.h>
-#include <openssl/evp.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -22,6 +20,7 @@
 #include "plugin/image/parallel_runner.hpp"
 #include "plugin/image/ramp_generator.hpp"
 #include "tests/image/canvas.hpp"
+#include "tests/support/sha256.hpp"
 
 namespace pattix {
 namespace {
@@ -121,16 +120,7 @@ std::vector<unsigned char> drawFrame(const Case& c, bool threads) {
 }
 
 std::string sha256(const std::vector<unsigned char>& bytes) {
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_sha256(), nullptr);
-    std::string hex;
-    char two[3];
-    for (unsigned int i = 0; i < length; ++i) {
-        std::snprintf(two, sizeof two, "%02x", digest[i]);
-        hex += two;
-    }
-    return hex;
+    return testing::sha256Hex(bytes.data(), bytes.size());
 }
 
 std::vector<Case> readTable(std::vector<std::string>& comments) {
