@@ -24,14 +24,14 @@ struct CategoryKind {
     std::int32_t kind;
 };
 constexpr CategoryKind kCategoryKinds[] = {
-    {sdk::guid("AE0D7C31-95AA-11D0-B685-00A024191AE0"), 1},
-    {sdk::guid("28610EB3-AECA-11D1-BFAD-0800368E7203"), 1},
-    {sdk::guid("AE0D7C40-95AA-11D0-B685-00A024191AE0"), 4},
-    {sdk::guid("61054A81-9662-11D0-B685-00A024191AE0"), 3},
-    {sdk::guid("61054A80-9662-11D0-B685-00A024191AE0"), 5},
-    {sdk::guid("AE0D7C33-95AA-11D0-B685-00A024191AE0"), 2},
-    {sdk::guid("AE0D7C34-95AA-11D0-B685-00A024191AE0"), 7},
-    {sdk::guid("95F7E8A0-8B84-11D1-94A3-00A0C911C625"), 1},
+    {sdk::guid("AE0D7C31-95AA-11D0-B685-00A024191AE0"), kKindFilter},
+    {sdk::guid("28610EB3-AECA-11D1-BFAD-0800368E7203"), kKindFilter},
+    {sdk::guid("AE0D7C40-95AA-11D0-B685-00A024191AE0"), kKindMasked},
+    {sdk::guid("61054A81-9662-11D0-B685-00A024191AE0"), kKindGenerator},
+    {sdk::guid("61054A80-9662-11D0-B685-00A024191AE0"), kKindTransition},
+    {sdk::guid("AE0D7C33-95AA-11D0-B685-00A024191AE0"), kKindPlainFilter},
+    {sdk::guid("AE0D7C34-95AA-11D0-B685-00A024191AE0"), kKindOutputOnly},
+    {sdk::guid("95F7E8A0-8B84-11D1-94A3-00A0C911C625"), kKindFilter},
 };
 
 // The effect interfaces the host learns from GetInfo.
@@ -46,7 +46,7 @@ constexpr float kOverlayTolerance = 0.01f;
 Bars::Bars() : KtDsEffect(this), CDSImageEffectEx() {
     m_bCounted = ClassCounter<Bars>::increment() ? 1 : 0;
     m_EffectName[0] = L'\0';
-    m_EffectKind = 0;
+    m_EffectKind = kKindUnplaced;
     Init();
     readInitialGeometry();
 }
@@ -252,15 +252,15 @@ HRESULT Bars::GetImageEffectInfo(DSImageEffectInfo* record) {
     }
     if ((m_RegistrationFlags & kPagesHandedOver) == 0) {
         m_RegistrationFlags |= kPagesHandedOver;
-        if (m_EffectKind == 1 || m_EffectKind == 3) {
+        if (m_EffectKind == kKindFilter || m_EffectKind == kKindGenerator) {
             for (const CLSID* page : {&CLSID_BarsPPG, &CLSID_HelpPPG}) {
                 HasPropertyPage(*page);
                 AddPropertyPage(*page);
             }
         }
     }
-    const bool masked = m_EffectKind == 4;
-    const bool twoInputs = m_EffectKind == 5;
+    const bool masked = m_EffectKind == kKindMasked;
+    const bool twoInputs = m_EffectKind == kKindTransition;
     LONG* words = record->words;  // byte 36 onward
     words[0] = 0;
     words[1] = masked ? 96 : 0;
@@ -288,14 +288,18 @@ HRESULT Bars::Verify() {
     const DSRenderData& data = RenderData();
     if (data.output == nullptr) return E_POINTER;
     switch (m_EffectKind) {
-        case 1: case 2: case 4: case 5: case 6:
+        case kKindFilter:
+        case kKindPlainFilter:
+        case kKindMasked:
+        case kKindTransition:
+        case kKindOtherFilter:
             if (data.inputs[0] == nullptr) return E_POINTER;
             break;
         default:
             break;
     }
-    if (m_EffectKind == 5 && data.inputs[1] == nullptr) return E_POINTER;
-    if (m_EffectKind == 4 && data.pixelMask == nullptr) return E_POINTER;
+    if (m_EffectKind == kKindTransition && data.inputs[1] == nullptr) return E_POINTER;
+    if (m_EffectKind == kKindMasked && data.pixelMask == nullptr) return E_POINTER;
     return S_OK;
 }
 

@@ -9,8 +9,6 @@ namespace {
 
 // The viewer-controller kind under which effect tools are pushed.
 constexpr int kViewerContextEffectTool = 19;
-// Effects of this kind (those that need a pixel mask) have no viewer overlay.
-constexpr std::int32_t kEffectKindWithoutOverlay = 4;
 
 }  // namespace
 
@@ -26,7 +24,7 @@ std::pair<float, float> KtDsEffect::frameOffset(double /*time*/) { return {0.0f,
 
 HRESULT KtDsEffect::pushOverlay(IUnknown* inspected) {
     if (inspected == nullptr) return E_POINTER;
-    if (m_EffectKind == kEffectKindWithoutOverlay) return S_OK;
+    if (m_EffectKind == kKindMasked) return S_OK;
     std::lock_guard lock(m_LinkMutex);
     ++m_PushCount;
     if (m_pOverlayTool != nullptr) return S_OK;

@@ -6,9 +6,9 @@
 #include <array>
 #include <cstdint>
 
-#include "plugin/image/generator.hpp"
 #include "plugin/image/pixel_runs.hpp"
 #include "plugin/image/pixel_types.hpp"
+#include "plugin/image/row_generator.hpp"
 #include "plugin/image/texture.hpp"
 
 namespace pattix {
@@ -45,7 +45,7 @@ enum KtBarPattern : std::int32_t {
 };
 
 template <class Pixel, class WorkColour, int Max>
-class KtColBarGenerator : public Generator<KtTexture<Pixel, WorkColour>> {
+class KtColBarGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
   public:
     using Texture = KtTexture<Pixel, WorkColour>;
     using Component = typename Pixel::Component;
@@ -58,47 +58,21 @@ class KtColBarGenerator : public Generator<KtTexture<Pixel, WorkColour>> {
     std::int32_t frameHeight = 0;
 
     void generate(Texture* texture) noexcept override {
-        const KtRowBand band = this->threadRows();
-        const KtColumnSpan span = this->columns();
-        if (band.first >= band.last || span.x0 >= span.x1)
-            return;
-
         const bool ownSize = (barFlags & kBarsOwnFrameSize) != 0;
-        const std::int32_t width = ownSize ? frameWidth : texture->width();
-        const std::int32_t height = ownSize ? frameHeight : texture->height();
-        const std::int32_t originY =
+        KtFrameRows frame;
+        frame.width = ownSize ? frameWidth : texture->width();
+        frame.height = ownSize ? frameHeight : texture->height();
+        frame.originY =
             (barFlags & kBarsIgnoreOrigin) ? 0 : static_cast<std::int32_t>(texture->yAxis.origin);
-        const bool fromTop = (barFlags & kBarsCountFromTop) != 0;
+        frame.fromOtherEnd = (barFlags & kBarsCountFromTop) != 0;
 
-        const RowLayout layout = layRow(span, width);
-        const Palettes palettes = makePalettes();
-        // Single-precision constants widened to double and scaled by H, compared with integer r.
-        const double subBandTop = static_cast<double>(0.25f) * height;
-        const double reverseTop = static_cast<double>(0.3298611f) * height;
-
-        const KtRunWriter writer(this->windowPixels() * sizeof(Pixel));
-        const std::int32_t spanWidth = span.x1 - span.x0;
-        const KtRowWalk walk(band, texture->rowBytes);
-        for (std::int32_t visited = 0, y = walk.start; visited < walk.count;
-             ++visited, y += walk.step) {
-            if (this->stopRequested())
-                return;
-            Pixel* const row = texture->pixelAt(span.x0, y);
-            const std::int32_t r = fromTop ? (height - 1 + originY) - y : y - originY;
-            if (r < 0 || r >= height) {
-                writer.clear(row, spanWidth);
-                continue;
-            }
-            writer.clear(row, layout.leftClear);
-            if (const Palette* palette = paletteForRow(palettes, r, subBandTop, reverseTop)) {
-                Pixel* out = row + layout.leftClear;
-                for (std::int32_t i = 0; i < layout.runCount; ++i) {
-                    writer.fill(out, layout.runs[i].length, (*palette)[layout.runs[i].bar]);
-                    out += layout.runs[i].length;
-                }
-            }
-            writer.clear(row + (spanWidth - layout.rightClear), layout.rightClear);
-        }
+        BarPainter painter{*this, makePalettes(),
+                           // Single-precision constants widened to double and scaled by H,
+                           // compared with integer r.
+                           static_cast<double>(0.25f) * frame.height,
+                           static_cast<double>(0.3298611f) * frame.height};
+        painter.layRuns(this->frameColumns(frame.width), frame.width);
+        this->walkRows(*texture, frame, Pixel{}, painter);
     }
 
   private:
@@ -117,35 +91,40 @@ class KtColBarGenerator : public Generator<KtTexture<Pixel, WorkColour>> {
         std::int32_t length;
     };
 
-    // The same for every row of the frame: cleared columns left of 0, the bar runs of the drawn
-    // span, cleared columns right of W - 1.
-    struct RowLayout {
-        std::int32_t leftClear = 0;
-        std::int32_t rightClear = 0;
-        std::int32_t runCount = 0;
+    // The bar runs of a row are the same for every row: laid once per thread. Bars 0 to 6 are
+    // W / 8 columns each from column 0 (at least 1); bar 7 runs on to the frame's edge.
+    struct BarPainter {
+        const KtColBarGenerator& generator;
+        Palettes palettes;
+        double subBandTop;
+        double reverseTop;
         std::array<Run, kBlackBar + 1> runs{};
-    };
+        std::int32_t runCount = 0;
 
-    static RowLayout layRow(KtColumnSpan span, std::int32_t width) noexcept {
-        RowLayout layout;
-        const std::int32_t drawStart = std::max(span.x0, 0);
-        const std::int32_t drawEnd =
-            std::max(std::min(std::max(width, drawStart), span.x1), drawStart);
-        layout.leftClear = std::clamp(0, span.x0, span.x1) - span.x0;
-        layout.rightClear = span.x1 > width ? span.x1 - std::max(width, span.x0) : 0;
-
-        std::int32_t barWidth = static_cast<std::int32_t>(width * 0.125);
-        if (barWidth <= 1)
-            barWidth = 1;
-        std::int32_t bar = drawStart / barWidth;
-        for (std::int32_t x = drawStart; x < drawEnd; ++bar) {
-            const std::int32_t runEnd =
-                bar >= kBlackBar ? drawEnd : std::min((bar + 1) * barWidth, drawEnd);
-            layout.runs[layout.runCount++] = {std::min(bar, kBlackBar), runEnd - x};
-            x = runEnd;
+        void layRuns(KtColumnSpan inside, std::int32_t width) noexcept {
+            std::int32_t barWidth = static_cast<std::int32_t>(width * 0.125);
+            if (barWidth <= 1)
+                barWidth = 1;
+            std::int32_t bar = inside.x0 / barWidth;
+            for (std::int32_t x = inside.x0; x < inside.x1; ++bar) {
+                const std::int32_t runEnd =
+                    bar >= kBlackBar ? inside.x1 : std::min((bar + 1) * barWidth, inside.x1);
+                runs[runCount++] = {std::min(bar, kBlackBar), runEnd - x};
+                x = runEnd;
+            }
         }
-        return layout;
-    }
+
+        void paint(const KtRunWriter& writer, Pixel* out, std::int32_t, std::int32_t,
+                   std::int32_t r) const noexcept {
+            const Palette* palette = generator.paletteForRow(palettes, r, subBandTop, reverseTop);
+            if (palette == nullptr)
+                return;
+            for (std::int32_t i = 0; i < runCount; ++i) {
+                writer.fill(out, runs[i].length, (*palette)[runs[i].bar]);
+                out += runs[i].length;
+            }
+        }
+    };
 
     const Palette* paletteForRow(const Palettes& palettes, std::int32_t r, double subBandTop,
                                  double reverseTop) const noexcept {

@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "plugin/image/generator.hpp"
 #include "plugin/image/pixel_runs.hpp"
 #include "plugin/image/pixel_types.hpp"
+#include "plugin/image/row_generator.hpp"
 #include "plugin/image/texture.hpp"
 
 namespace pattix {
@@ -36,7 +36,7 @@ enum KtRampOriginFlag : std::uint8_t {
 };
 
 template <class Pixel, class WorkColour, int Max>
-class KtRampGenerator : public Generator<KtTexture<Pixel, WorkColour>> {
+class KtRampGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
   public:
     using Texture = KtTexture<Pixel, WorkColour>;
     using Component = typename Pixel::Component;
@@ -51,37 +51,28 @@ class KtRampGenerator : public Generator<KtTexture<Pixel, WorkColour>> {
     std::uint8_t originFlags = 0;
 
     void generate(Texture* texture) noexcept override {
-        const KtRowBand band = this->threadRows();
-        const KtColumnSpan span = this->columns();
-        if (band.first >= band.last || span.x0 >= span.x1)
-            return;
-
         const bool ownSize = (rampFlags & kRampOwnFrameSize) != 0;
-        Frame frame;
+        const bool reverse = (rampFlags & kRampReverse) != 0;
+        KtFrameRows frame;
         frame.width = ownSize ? frameWidth : texture->width();
         frame.height = ownSize ? frameHeight : texture->height();
         frame.originY = (originFlags & kRampIgnoreOrigin)
                             ? 0
                             : static_cast<std::int32_t>(texture->yAxis.origin);
-        frame.black = Pixel(0, 0, 0, lowBits<Pixel>(alphaValue));
-
-        const KtRunWriter writer(this->windowPixels() * sizeof(Pixel));
+        const Pixel black(0, 0, 0, lowBits<Pixel>(alphaValue));
         if (direction == kRampHorizontal) {
-            generateHorizontal(*texture, band, span, frame, writer);
+            this->walkRows(*texture, frame, black, HorizontalPainter{*this, frame.width,
+                                                                     frame.height, reverse, black});
         } else {
-            generateVertical(*texture, band, span, frame, writer);
+            frame.fromOtherEnd = reverse;
+            const VerticalPainter painter = verticalPainter(frame, black);
+            if (painter.fits)
+                this->walkRows(*texture, frame, black, painter);
         }
     }
 
   private:
     static constexpr Component kFull = Pixel::unitValue;  // full scale F, also the clamp limit
-
-    struct Frame {
-        std::int32_t width;
-        std::int32_t height;
-        std::int32_t originY;
-        Pixel black;
-    };
 
     // What the pixel rule gives along one line of the band axis: which channels ramp (none:
     // black) and whether the ramp runs backwards.
@@ -148,56 +139,32 @@ class KtRampGenerator : public Generator<KtTexture<Pixel, WorkColour>> {
                      look.blue ? value : Component{0}, black.a);
     }
 
-    // "Horizontal": every row of a band segment is the same, so the thread walks its rows in
-    // memory order (a walk down each column would stride across memory), builds a row where the
+    // "Horizontal": every row of a band segment is the same, so the walk builds a row where the
     // band look changes and copies it to the segment's other rows.
-    void generateHorizontal(const Texture& texture, const KtRowBand& band, const KtColumnSpan& span,
-                            const Frame& frame, const KtRunWriter& writer) const noexcept {
-        const bool reverseBands = (rampFlags & kRampReverse) != 0;
-        const std::int32_t spanWidth = span.x1 - span.x0;
-        // Copies read the segment's first row, not the row just written: a line still on its
-        // way out of the core is slower to read back.
-        const Pixel* segmentRow = nullptr;
-        BandLook segmentLook;
-        const KtRowWalk walk(band, texture.rowBytes);
-        for (std::int32_t visited = 0, y = walk.start; visited < walk.count;
-             ++visited, y += walk.step) {
-            if (this->stopRequested())
-                return;
-            Pixel* const row = texture.pixelAt(span.x0, y);
-            const BandLook look = lookAt(y - frame.originY, frame.height, reverseBands);
-            if (segmentRow != nullptr && look == segmentLook) {
-                writer.copy(row, segmentRow, spanWidth);
-            } else {
-                buildHorizontalRow(row, span, look, frame, writer);
-                segmentRow = row;
-                segmentLook = look;
-            }
-        }
-    }
+    struct HorizontalPainter {
+        const KtRampGenerator& generator;
+        std::int32_t width;
+        std::int32_t height;
+        bool reverseBands;
+        Pixel black;
 
-    void buildHorizontalRow(Pixel* row, const KtColumnSpan& span, const BandLook& look,
-                            const Frame& frame, const KtRunWriter& writer) const noexcept {
-        const std::int32_t rampStart = std::clamp(0, span.x0, span.x1);
-        const std::int32_t rampEnd = std::clamp(frame.width, rampStart, span.x1);
-        if (look.black()) {
-            writer.fill(row, span.x1 - span.x0, frame.black);
-            return;
+        BandLook rowLook(std::int32_t r) const noexcept {
+            return generator.lookAt(r, height, reverseBands);
         }
-        writer.fill(row, rampStart - span.x0, frame.black);
-        const std::int32_t count = rampEnd - rampStart;
-        if (count > 0) {
-            Pixel* const first = row + (rampStart - span.x0);
-            if (look.backwards) {
-                // Columns rampStart.. hold positions L - 1 - rampStart downward.
-                writeRamp(first + (count - 1), -1, frame.width - rampEnd, count, frame.width, look,
-                          frame.black.a);
+
+        void paint(const KtRunWriter& writer, Pixel* out, std::int32_t x0, std::int32_t x1,
+                   std::int32_t r) const noexcept {
+            const BandLook look = rowLook(r);
+            if (look.black()) {
+                writer.fill(out, x1 - x0, black);
+            } else if (look.backwards) {
+                // Columns x0.. hold positions L - 1 - x0 downward.
+                writeRamp(out + (x1 - x0 - 1), -1, width - x1, x1 - x0, width, look, black.a);
             } else {
-                writeRamp(first, 1, rampStart, count, frame.width, look, frame.black.a);
+                writeRamp(out, 1, x0, x1 - x0, width, look, black.a);
             }
         }
-        writer.fill(row + (rampEnd - span.x0), span.x1 - rampEnd, frame.black);
-    }
+    };
 
     // Writes the ramp levels of positions p0, p0 + 1, ... (count of them, on a ramp of length L)
     // to out, out + step, ...
@@ -235,48 +202,46 @@ class KtRampGenerator : public Generator<KtTexture<Pixel, WorkColour>> {
         BandLook look;
     };
     // Along s the band index b takes at most four values and u at most six, both never
-    // decreasing, so the frame holds at most 1 + 3 + 5 runs; with the runs left and right of the
-    // frame a row has at most 11.
-    static constexpr std::size_t kMaxColumnRuns = 11;
+    // decreasing, so the frame holds at most 1 + 3 + 5 runs.
+    static constexpr std::size_t kMaxColumnRuns = 9;
 
     // "Vertical": the band look depends on the column only, so the runs are found once per
     // thread; each row then fills each run with one colour.
-    void generateVertical(const Texture& texture, const KtRowBand& band, const KtColumnSpan& span,
-                          const Frame& frame, const KtRunWriter& writer) const noexcept {
+    struct VerticalPainter {
+        const KtRampGenerator& generator;
+        std::int32_t height;
+        Pixel black;
         std::array<ColumnRun, kMaxColumnRuns> runs{};
         std::size_t runCount = 0;
-        for (std::int32_t x = span.x0; x < span.x1;) {
-            const BandLook look = lookAt(x, frame.width, false);
-            std::int32_t end = x + 1;
-            while (end < span.x1 && lookAt(end, frame.width, false) == look)
-                ++end;
-            if (runCount == kMaxColumnRuns)
-                return;  // beyond the bound above: cannot happen
-            runs[runCount++] = {end - x, look};
-            x = end;
-        }
+        bool fits = true;
 
-        const bool fromOtherEnd = (rampFlags & kRampReverse) != 0;
-        const std::int32_t spanWidth = span.x1 - span.x0;
-        const KtRowWalk walk(band, texture.rowBytes);
-        for (std::int32_t visited = 0, y = walk.start; visited < walk.count;
-             ++visited, y += walk.step) {
-            if (this->stopRequested())
-                return;
-            Pixel* out = texture.pixelAt(span.x0, y);
-            std::int32_t t = y - frame.originY;
-            if (fromOtherEnd)
-                t = frame.height - t - 1;
-            if (t < 0 || t >= frame.height) {
-                writer.fill(out, spanWidth, frame.black);
-                continue;
-            }
+        void paint(const KtRunWriter& writer, Pixel* out, std::int32_t, std::int32_t,
+                   std::int32_t r) const noexcept {
             for (std::size_t run = 0; run < runCount; ++run) {
                 writer.fill(out, runs[run].length,
-                            rampPixel(runs[run].look, t, frame.height, frame.black));
+                            generator.rampPixel(runs[run].look, r, height, black));
                 out += runs[run].length;
             }
         }
+    };
+
+    // The runs of the frame's columns the calling thread draws.
+    VerticalPainter verticalPainter(const KtFrameRows& frame, const Pixel& black) const noexcept {
+        VerticalPainter painter{*this, frame.height, black};
+        const auto [x0, x1] = this->frameColumns(frame.width);
+        for (std::int32_t x = x0; x < x1;) {
+            const BandLook look = lookAt(x, frame.width, false);
+            std::int32_t end = x + 1;
+            while (end < x1 && lookAt(end, frame.width, false) == look)
+                ++end;
+            if (painter.runCount == kMaxColumnRuns) {
+                painter.fits = false;  // beyond the bound above: cannot happen
+                return painter;
+            }
+            painter.runs[painter.runCount++] = {end - x, look};
+            x = end;
+        }
+        return painter;
     }
 };
 

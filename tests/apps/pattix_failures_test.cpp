@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "apps/pattix/stop_signal.hpp"
 #include "tests/apps/pattix_process.hpp"
 
 namespace pattix::testing {
@@ -144,6 +145,19 @@ TEST(PattixFailures, CtrlCKeepsTheNumberedFilesAlreadyComplete) {
     for (const std::string& name : folder.names()) {
         EXPECT_THAT(name, ::testing::MatchesRegex("f[0-9]+\\.png")) << "an unfinished file is left";
     }
+}
+
+// The handler itself, with no process to race: a signal asks the render in progress to stop
+// at its next row, not only the program at its next frame.
+TEST(StopSignalHandler, ASignalStopsTheRenderInProgress) {
+    sdk::host::HostExecutionContext context;
+    {
+        const cli::StopSignal handlers(context);
+        ASSERT_EQ(::raise(SIGTERM), 0);
+        EXPECT_EQ(cli::StopSignal::received(), SIGTERM);
+    }
+    EXPECT_TRUE(context.stopRequested());
+    EXPECT_EQ(context.ShouldContinue(), FALSE);
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
+#include <thread>
 
 namespace pattix::testing {
 namespace {
@@ -108,16 +110,31 @@ RunResult runPattixOnTerminal(const std::vector<std::string>& arguments,
     Launch launch;
     launch.err = terminal;
     const pid_t pid = spawn(arguments, folder, launch);
-    ::close(terminal);
+    // Once pattix has exited, a marker written behind its output through the same terminal
+    // shows where its output ends: reading until the terminal hangs up could lose the last
+    // bytes still on their way through it.
+    static constexpr std::string_view kEnd = "\x01end of pattix\x01";
     RunResult result;
+    std::thread waiter([&] {
+        result.status = waitForPattix(pid);
+        if (::write(terminal, kEnd.data(), kEnd.size()) != static_cast<ssize_t>(kEnd.size())) {
+            ::close(terminal);  // the reader then stops at the hang-up
+            terminal = -1;
+        }
+    });
     char buffer[4096];
-    // Reading ends with EIO once the program has exited and closed its side.
-    for (ssize_t n;
-         (n = ::read(controller, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR);) {
-        if (n > 0) result.err.append(buffer, static_cast<std::size_t>(n));
+    while (!result.err.ends_with(kEnd)) {
+        const ssize_t n = ::read(controller, buffer, sizeof buffer);
+        if (n > 0) {
+            result.err.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            break;
+        }
     }
+    waiter.join();
+    if (result.err.ends_with(kEnd)) result.err.resize(result.err.size() - kEnd.size());
+    if (terminal >= 0) ::close(terminal);
     ::close(controller);
-    result.status = waitForPattix(pid);
     return result;
 }
 

@@ -4,11 +4,16 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "tests/apps/pattix_process.hpp"
 #include "tests/apps/png_reader.hpp"
+#include "tests/support/sha256.hpp"
 
 namespace pattix::testing {
 namespace {
@@ -27,6 +32,8 @@ std::string asRawFrame(const Picture& picture) {
     }
     return bytes;
 }
+
+std::string sha256(const std::string& bytes) { return sha256Hex(bytes.data(), bytes.size()); }
 
 class PattixStreams : public ::testing::Test {
 protected:
@@ -151,6 +158,39 @@ TEST_F(PattixStreams, ListAndInfoDescribeTheModule) {
                   "identifier: 63A1D3A8-AE89-11D5-9414-0800690F2F3F\n    type: boolean (VT_BOOL)\n"
                   "    default: 0 (false)\n")));
     EXPECT_THAT(m_Folder.names(), ElementsAre());
+}
+
+// Whole pictures through the program, FATE style: each line of pattix_checksums.txt is a run
+// and the SHA-256 of its raw stream; the same run into a PNG file must hold the same samples.
+TEST_F(PattixStreams, EveryListedRunHasItsChecksumInRawAndPngOutput) {
+    std::ifstream in(PATTIX_CLI_CHECKSUMS);
+    std::ostringstream table;
+    const char* const rewrite = std::getenv("PATTIX_WRITE_CHECKSUMS");
+    int cases = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') {
+            table << line << "\n";
+            continue;
+        }
+        const std::string command = line.substr(0, line.find_last_not_of(' ', line.rfind(' ')) + 1);
+        std::vector<std::string> arguments;
+        std::istringstream words(command);
+        for (std::string word; words >> word;) arguments.push_back(word);
+        arguments.insert(arguments.end(), {"-o", "-"});
+        const RunResult raw = run(arguments);
+        ASSERT_EQ(raw.status, 0) << command << ": " << raw.err;
+        const std::string sum = sha256(raw.out);
+        if (rewrite == nullptr) {
+            EXPECT_EQ(sum, line.substr(line.rfind(' ') + 1)) << command;
+        }
+        arguments.back() = "picture.png";
+        ASSERT_EQ(run(arguments).status, 0) << command;
+        EXPECT_TRUE(asRawFrame(png("picture.png")) == raw.out) << command << ": PNG and raw differ";
+        table << line.substr(0, line.rfind(' ') + 1) << sum << "\n";
+        ++cases;
+    }
+    EXPECT_GE(cases, 15) << "cannot read " << PATTIX_CLI_CHECKSUMS;
+    if (rewrite != nullptr) std::ofstream(rewrite) << table.str();
 }
 
 }  // namespace

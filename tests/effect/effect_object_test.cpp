@@ -158,6 +158,18 @@ TEST_F(EffectObject, VerifyAsksForTheImagesTheKindNeeds) {
     filter.host().SetRenderData(data);
     EXPECT_EQ(filter->Verify(), S_OK);
 
+    EffectRef transition = createEffect();
+    ASSERT_EQ(describe(transition, *sdk::parseGuid("61054A80-9662-11D0-B685-00A024191AE0")), S_OK);
+    transition.host().SetRenderData(data);
+    EXPECT_EQ(transition->Verify(), E_POINTER) << "kind 5 needs its second input too";
+    EffectRef masked = createEffect();
+    ASSERT_EQ(describe(masked, *sdk::parseGuid("AE0D7C40-95AA-11D0-B685-00A024191AE0")), S_OK);
+    masked.host().SetRenderData(data);
+    EXPECT_EQ(masked->Verify(), E_POINTER) << "kind 4 needs the pixel mask too";
+    data.inputs[1] = input.image;
+    transition.host().SetRenderData(data);
+    EXPECT_EQ(transition->Verify(), S_OK);
+
     sdk::failCall("CDSImageEffect::Verify", E_ACCESSDENIED);
     EXPECT_EQ(filter->Verify(), E_ACCESSDENIED);
 }

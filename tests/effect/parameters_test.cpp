@@ -116,6 +116,8 @@ TEST_F(Parameters, PresetRoundTripAndRefusals) {
         {header + pattern + " BOOL 1\n", "takes I4"},
         {header + pattern + " I4 four\n", "'four'"},
         {header + pattern + " I4 99999999999\n", "99999999999"},
+        {header + sdk::formatGuid(PARAM_HIDE_OVERLAY) + " BOOL 2\n", "(0 or 1)"},
+        {header + sdk::formatGuid(PARAM_HIDE_OVERLAY) + " BOOL 3\n", "(0 or 1)"},
         {"DS-Preset 1\nclass 00000000-0000-0000-0000-000000000001\n" + pattern + " I4 4\n", "not this effect"},
         {"DS-Preset 1\n" + pattern + " I4 4\n", "names no effect class"},
     };

@@ -30,37 +30,8 @@ protected:
     }
     void TearDown() override { sdk::resetCallLog(); }
 
-    // Buffer row holding picture row `r` counted from the bottom, in either format.
-    static int bufferRow(const ImageRef& image, int r) {
-        return image->format() == MFIF_RGBA_RAW_32 ? r : image->height() - 1 - r;
-    }
-
     EffectRef effect;
 };
-
-TEST_F(Render, SmpteBarsInBothFormatsAreMirroredInMemory) {
-    ASSERT_EQ(setInt(effect, PARAM_PATTERN, kPatternSmpteBars), S_OK);
-    ImageRef bytes(kWidth, kHeight, MFIF_RGBA_RAW_32);
-    ImageRef fixed(kWidth, kHeight, MFIF_RGBA_S2_14);
-    for (ImageRef* image : {&bytes, &fixed}) {
-        RenderSetup setup(image->image);
-        ASSERT_EQ(render(effect, setup), S_OK);
-    }
-    // The bottom of the picture (first row of the 8-bit buffer, last of the 16-bit one) is
-    // the -I / white / +Q strip; the top shows the 75% bars.
-    EXPECT_EQ(bytes.pixel(0, 45), (Pixel{0, 18, 15, 255}));
-    EXPECT_EQ(fixed.pixel(kHeight - 1, 45), (Pixel{0, 1163, 966, 16384}));
-    EXPECT_EQ(bytes.pixel(0, 135), (Pixel{255, 255, 255, 255}));
-    EXPECT_EQ(fixed.pixel(kHeight - 1, 135), (Pixel{16384, 16384, 16384, 16384}));
-    EXPECT_EQ(bytes.pixel(kHeight - 1, 45), (Pixel{191, 191, 191, 255}));
-    EXPECT_EQ(fixed.pixel(0, 45), (Pixel{12288, 12288, 12288, 16384}));
-    EXPECT_EQ(bytes.pixel(kHeight - 1, 675), (Pixel{0, 0, 0, 255}));
-    // Reverse strip starts at picture row 145 and ends at 189.
-    EXPECT_EQ(bytes.pixel(144, 45), (Pixel{0, 18, 15, 255}));
-    EXPECT_EQ(bytes.pixel(145, 45), (Pixel{0, 0, 191, 255}));
-    EXPECT_EQ(fixed.pixel(bufferRow(fixed, 189), 45), (Pixel{0, 0, 12288, 16384}));
-    EXPECT_EQ(fixed.pixel(bufferRow(fixed, 190), 45), (Pixel{12288, 12288, 12288, 16384}));
-}
 
 TEST_F(Render, UnknownPatternValues) {
     ImageRef image(16, 4, MFIF_RGBA_RAW_32);
@@ -73,19 +44,6 @@ TEST_F(Render, UnknownPatternValues) {
     ASSERT_EQ(setInt(effect, PARAM_PATTERN, 42), S_OK);
     ASSERT_EQ(render(effect, setup), S_OK);
     EXPECT_EQ(image.pixel(2, 7), (Pixel{0, 0, 0, 255}));
-}
-
-TEST_F(Render, RampPatternsFollowTheDirection) {
-    ASSERT_EQ(setInt(effect, PARAM_PATTERN, kPatternRgbRamp), S_OK);
-    ASSERT_EQ(setInt(effect, PARAM_RAMP_DIRECTION, kDirectionVertical), S_OK);
-    ImageRef image(kWidth, kHeight, MFIF_RGBA_RAW_32);
-    RenderSetup setup(image.image);
-    ASSERT_EQ(render(effect, setup), S_OK);
-    // Vertical RGB ramp: red, green, blue columns ramping up from the bottom row.
-    EXPECT_EQ(image.pixel(0, 100), (Pixel{0, 0, 0, 255}));
-    EXPECT_EQ(image.pixel(kHeight - 1, 100), (Pixel{255 * 575 / 576 + 1, 0, 0, 255}));
-    EXPECT_EQ(image.pixel(kHeight - 1, 300)[1], image.pixel(kHeight - 1, 100)[0]);
-    EXPECT_EQ(image.pixel(kHeight - 1, 600)[2], image.pixel(kHeight - 1, 100)[0]);
 }
 
 TEST_F(Render, HideOverlayNeverChangesAPixel) {
@@ -210,21 +168,6 @@ TEST_F(Render, RegionOfInterestWritesExactlyItsColumnsPastTheOffset) {
     for (int r = 0; r < 8; ++r) EXPECT_TRUE(missed.rowIsZero(r)) << "row " << r;
 }
 
-TEST_F(Render, FieldsWriteOnlyTheirRows) {
-    for (const GUID* format : {&MFIF_RGBA_RAW_32, &MFIF_RGBA_S2_14}) {
-        for (int field : {DS_FIELD_FIRST, DS_FIELD_SECOND}) {
-            ImageRef image(32, 10, *format);
-            RenderSetup setup(image.image);
-            setup.data.field = field;
-            ASSERT_EQ(render(effect, setup), S_OK);
-            for (int r = 0; r < 10; ++r) {
-                const bool written = (r % 2 == 0) == (field == DS_FIELD_FIRST);
-                EXPECT_EQ(!image.rowIsZero(bufferRow(image, r)), written) << "picture row " << r;
-            }
-        }
-    }
-}
-
 TEST_F(Render, StopThroughTheExecutionContext) {
     ImageRef image(32, 16, MFIF_RGBA_RAW_32);
     RenderSetup setup(image.image);
@@ -308,6 +251,7 @@ TEST_F(Render, ARenderOfACopyMovesTheToolsSourceCentre) {
         {0, {10, 20, 360, 288}, {0, 0, 0, 0}, {0, 0}, 1},                // no factor: 0
         {576, {nan, 20, 360, 288}, {0, 0, 720, 576}, {360, 288}, 0},     // left as it was
         {576, {0, 0, 720, 576}, {0, 0, 720, 576}, {360, 288}, 0},        // nothing moved
+        {576, {0, 0, 576, 576}, {0, 0, 576, 576}, {288, 288}, 1},        // the width alone
     };
     sdk::host::Viewer viewer(kWidth, kHeight);
     sdk::host::setCurrentViewer(&viewer);

@@ -216,6 +216,7 @@ TEST_F(PattixSrc, OpenCapsBecomePalAt25TimesFollowTheRateAndNumBuffersEndsTheStr
             EXPECT_EQ(GST_BUFFER_PTS(buffer), time(frame));
             EXPECT_EQ(GST_BUFFER_DURATION(buffer), time(frame + 1) - time(frame));
             EXPECT_EQ(GST_BUFFER_OFFSET(buffer), frame);
+            EXPECT_EQ(GST_BUFFER_OFFSET_END(buffer), frame + 1);
             EXPECT_EQ(gst_buffer_get_size(buffer), c.width * c.height * c.pixelBytes);
             gst_buffer_unref(buffer);
         }
@@ -232,6 +233,17 @@ TEST_F(PattixSrc, OpenCapsBecomePalAt25TimesFollowTheRateAndNumBuffersEndsTheStr
         EXPECT_EQ(info.fps_d, c.rateD);
         gst_caps_unref(caps);
     }
+
+    // A frame rate of 0 is one still picture: one buffer, then the end of the stream.
+    Source still("pattixsrc", "video/x-raw,format=RGBA,width=16,height=8,framerate=0/1");
+    still.play();
+    GstBuffer* picture = still.pull();
+    ASSERT_NE(picture, nullptr);
+    gst_buffer_unref(picture);
+    GstBuffer* after = nullptr;
+    EXPECT_TRUE(gst_harness_pull_until_eos(still.harness(), &after));
+    EXPECT_EQ(after, nullptr) << "a second still picture";
+    if (after != nullptr) gst_buffer_unref(after);
 }
 
 TEST_F(PattixSrc, AChangeWhilePlayingShowsInTheNextFrameAndABadOneIsAWarning) {

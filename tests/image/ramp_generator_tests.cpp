@@ -127,58 +127,6 @@ class RampGenerator : public ::testing::Test {
 using PixelTypes = ::testing::Types<Rgba8, Rgba16>;
 TYPED_TEST_SUITE(RampGenerator, PixelTypes);
 
-// ---- values stated for the ramps, independently of the rule ------------------------------
-
-TEST(RampValues, GreyRampEndsAsStated) {
-    Canvas<Rgba8> narrow(720, 6);
-    KtRampGenerator8 generator8;
-    generator8.rampType = kGreyRamp;
-    generator8.process(&narrow.texture);
-    for (int y = 0; y < 6; ++y) {
-        EXPECT_EQ(narrow.at(0, y), Rgba8(0, 0, 0, 255));
-        EXPECT_EQ(narrow.at(1, y), Rgba8(0, 0, 0, 255));  // trunc(0.354 + 0.5)
-        EXPECT_EQ(narrow.at(2, y), Rgba8(1, 1, 1, 255));
-        EXPECT_EQ(narrow.at(719, y), Rgba8(255, 255, 255, 255));
-    }
-    Canvas<Rgba8> short256(256, 1);
-    generator8.process(&short256.texture);
-    EXPECT_EQ(short256.at(255, 0).r, 254);
-
-    // trunc(16384.5 - 16384 / 720)
-    Canvas<Rgba16> wide(720, 2, test::RowOrder::BottomUp);
-    KtRampGenerator16 generator16;
-    generator16.rampType = kGreyRamp;
-    generator16.process(&wide.texture);
-    EXPECT_EQ(wide.at(719, 0), Rgba16(16361, 16361, 16361, 16384));
-    EXPECT_EQ(wide.at(719, 1), Rgba16(16361, 16361, 16361, 16384));
-    EXPECT_EQ(wide.at(0, 1), Rgba16(0, 0, 0, 16384));
-}
-
-// On a 720 x 576 frame the RGB bands are 192 rows or 240 columns; reversing turns the
-// horizontal band order round. Each band's first and last line lights only its channel.
-TYPED_TEST(RampGenerator, RgbBandsChangeOnTheStatedLines) {
-    struct Case {
-        int direction, flags;
-        int firstChannel;  // of the band at line 0; the next bands follow in order or reversed
-    };
-    for (const Case c : {Case{kRampHorizontal, 0, 0}, Case{kRampHorizontal, kRampReverse, 2},
-                         Case{kRampVertical, 0, 0}}) {
-        auto target = this->render({kRgbRamp, c.direction, c.flags}, 720, 576);
-        const bool horizontal = c.direction == kRampHorizontal;
-        const int band = horizontal ? 192 : 240;
-        for (int b = 0; b < 3; ++b) {
-            const int channel = c.firstChannel == 0 ? b : 2 - b;
-            for (const int line : {b * band, (b + 1) * band - 1}) {
-                // The ramp's far end: the last column, or the top row for a vertical ramp.
-                const TypeParam p = horizontal ? target->at(719, line) : target->at(line, 575);
-                const int values[3] = {p.r, p.g, p.b};
-                for (int k = 0; k < 3; ++k)
-                    EXPECT_EQ(values[k] != 0, k == channel) << c.direction << " line " << line;
-            }
-        }
-    }
-}
-
 // ---- every pixel against the rule ---------------------------------------------------------
 
 TYPED_TEST(RampGenerator, EveryPixelFollowsThePixelRule) {

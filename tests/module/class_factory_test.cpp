@@ -127,6 +127,9 @@ TEST_P(ClassFactory, ServerLockHoldsTheModule) {
     IClassFactory* factory = factoryFor(*GetParam());
     ASSERT_NE(factory, nullptr);
     EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    // The lock and the live factory are two holds: a lock counted backwards would cancel the
+    // factory's and let the module go.
+    EXPECT_EQ(loadedModule().canUnloadNow(), S_FALSE);
     factory->Release();
     EXPECT_EQ(loadedModule().canUnloadNow(), S_FALSE);
     IClassFactory* other = factoryFor(*GetParam());

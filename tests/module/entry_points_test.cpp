@@ -8,6 +8,7 @@
 #include "plugin/module/class_ids.hpp"
 #include "sdk/host/registration.hpp"
 #include "sdk/platform/call_log.hpp"
+#include "sdk/platform/com.hpp"
 #include "sdk/platform/resources.hpp"
 #include "tests/support/loaded_module.hpp"
 
@@ -25,7 +26,8 @@ protected:
     void TearDown() override { sdk::resetCallLog(); }
 };
 
-TEST_F(Registration, RegistersTheFourClassesAndTheEffectFamilies) {
+TEST_F(Registration, RegistersTheFourClassesAndTheEffectFamiliesOnceAsOften) {
+    ASSERT_EQ(loadedModule().registerServer(), S_OK);
     ASSERT_EQ(loadedModule().registerServer(), S_OK);
     const auto classes = sdk::host::registeredClasses();
     ASSERT_EQ(classes.size(), 4u);
@@ -78,6 +80,16 @@ TEST_F(Registration, UnregistrationTriesEveryCallAndReturnsTheLastFailure) {
     EXPECT_EQ(loadedModule().unregisterServer(), S_OK);
     EXPECT_TRUE(sdk::host::registeredClasses().empty());
     EXPECT_TRUE(sdk::host::registeredFamilies().empty());
+    IUnknown* object = nullptr;
+    EXPECT_EQ(CoCreateInstance(CLSID_Bars, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                               reinterpret_cast<void**>(&object)),
+              REGDB_E_CLASSNOTREG)
+        << "an unregistered class is no longer served";
+}
+
+TEST_F(Registration, AClassWithoutItsModuleIsRefused) {
+    EXPECT_EQ(DSRegisterCOMEffect(CLSID_Bars, nullptr, 2), E_INVALIDARG);
+    EXPECT_TRUE(sdk::host::registeredClasses().empty());
 }
 
 TEST(ModuleResources, StringsAndBitmapsAreFoundFromTheInstanceHandle) {
