@@ -207,8 +207,7 @@ int main(int argc, char** argv) {
     pattix::registerDepth<pattix::Rgba16, pattix::KtColBarGenerator16, pattix::KtRampGenerator16>(
         "16bit");
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

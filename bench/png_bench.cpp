@@ -43,10 +43,9 @@ double median(std::vector<double>& values) {
 
 // An in-memory file, emptied before each picture.
 class MemoryFile {
-  public:
+public:
     MemoryFile() : m_Fd(memfd_create("png_bench", 0)) {
-        if (m_Fd < 0)
-            throw std::runtime_error("memfd_create failed");
+        if (m_Fd < 0) throw std::runtime_error("memfd_create failed");
     }
     ~MemoryFile() { ::close(m_Fd); }
     int fd() const { return m_Fd; }
@@ -56,7 +55,7 @@ class MemoryFile {
     }
     long size() const { return ::lseek(m_Fd, 0, SEEK_CUR); }
 
-  private:
+private:
     int m_Fd;
 };
 
@@ -64,8 +63,7 @@ class MemoryFile {
 // out of this frame, so nothing here may need destroying.
 void writeRowsWithDefaults(png_structp png, png_infop info, std::FILE* file,
                            const sdk::host::HostImage& image, std::uint16_t* converted) {
-    if (setjmp(png_jmpbuf(png)))
-        return;
+    if (setjmp(png_jmpbuf(png))) return;
     const bool fixedPoint = image.format() == MFIF_RGBA_S2_14;
     const std::size_t rowBytes = image.rowBytes();
     png_init_io(png, file);
@@ -176,8 +174,7 @@ int main(int argc, char** argv) {
         }
     }
     benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;

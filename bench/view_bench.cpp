@@ -80,9 +80,9 @@ struct ViewerSide {
 };
 
 void countRefreshes(benchmark::State& state) {
-    state.counters["refreshes"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) / kRefreshesPerSecond,
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["refreshes"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) / kRefreshesPerSecond,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void render(benchmark::State& state) {
@@ -119,8 +119,12 @@ void windowStage(benchmark::State& state, bool draws) {
     countRefreshes(state);
 }
 
-void upload(benchmark::State& state) { windowStage(state, false); }
-void draw(benchmark::State& state) { windowStage(state, true); }
+void upload(benchmark::State& state) {
+    windowStage(state, false);
+}
+void draw(benchmark::State& state) {
+    windowStage(state, true);
+}
 
 // The window's thread while the render thread renders back to back: each iteration is one
 // window frame (take the newest picture and upload it if it is new, draw the viewer, finish).
@@ -142,7 +146,8 @@ void windowWhileRendering(benchmark::State& state) {
         }
         viewer.draw();
         longest = std::max(longest, std::chrono::duration<double, std::milli>(
-                                        std::chrono::steady_clock::now() - start).count());
+                                        std::chrono::steady_clock::now() - start)
+                                        .count());
     }
     state.counters["longest_ms"] = longest;
     state.counters["pictures"] = static_cast<double>(pictures);

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format-14
   libgtest-dev libgmock-dev libbenchmark-dev libssl-dev
   libpng-dev libcli11-dev
   libfontconfig-dev libfreetype-dev fonts-dejavu-core fonts-liberation2

@@ -72,8 +72,12 @@ Frame::~Frame() {
     if (m_Image != nullptr) m_Pool->giveBack(host::ComPtr<sdk::host::HostImage>(m_Image));
 }
 
-std::byte* Frame::data() const { return m_Image->data(); }
-std::size_t Frame::size() const { return m_Image->sizeBytes(); }
+std::byte* Frame::data() const {
+    return m_Image->data();
+}
+std::size_t Frame::size() const {
+    return m_Image->sizeBytes();
+}
 
 struct FrameSource::State {
     std::shared_ptr<host::ModuleSession> session = sharedModule();
@@ -90,9 +94,15 @@ struct FrameSource::State {
 FrameSource::FrameSource() : m_State(std::make_unique<State>()) {}
 FrameSource::~FrameSource() = default;
 
-bool FrameSource::configured() const { return m_State->renderer != nullptr; }
-void FrameSource::requestStop() { m_State->context.requestStop(); }
-void FrameSource::resume() { m_State->context.reset(); }
+bool FrameSource::configured() const {
+    return m_State->renderer != nullptr;
+}
+void FrameSource::requestStop() {
+    m_State->context.requestStop();
+}
+void FrameSource::resume() {
+    m_State->context.reset();
+}
 
 std::string FrameSource::configure(const StreamFormat& format, const SourceSettings& settings) {
     State& state = *m_State;

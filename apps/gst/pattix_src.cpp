@@ -27,9 +27,9 @@ constexpr int kDefaultRate = 25;
 
 // The host's two frame buffers as GStreamer names them: 8-bit RGBA, and the 16-bit buffer
 // converted to unsigned values as pattix writes them.
-GstStaticPadTemplate sourceTemplate = GST_STATIC_PAD_TEMPLATE(
-    "src", GST_PAD_SRC, GST_PAD_ALWAYS,
-    GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE("{ RGBA, RGBA64_LE }")));
+GstStaticPadTemplate sourceTemplate =
+    GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS,
+                            GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE("{ RGBA, RGBA64_LE }")));
 
 enum Property {
     PROP_0,
@@ -92,9 +92,8 @@ GType patternType() {
 
 GType directionType() {
     static gsize type = 0;
-    static const GEnumValue values[] = {{0, "Horizontal", "horizontal"},
-                                        {1, "Vertical", "vertical"},
-                                        {0, nullptr, nullptr}};
+    static const GEnumValue values[] = {
+        {0, "Horizontal", "horizontal"}, {1, "Vertical", "vertical"}, {0, nullptr, nullptr}};
     if (g_once_init_enter(&type)) {
         g_once_init_leave(&type, g_enum_register_static("GstPattixDirection", values));
     }
@@ -125,14 +124,18 @@ G_DEFINE_TYPE(GstPattixSrc, gst_pattix_src, GST_TYPE_PUSH_SRC)
 
 namespace {
 
-SourceState& stateOf(gpointer element) { return *GST_PATTIX_SRC(element)->state; }
+SourceState& stateOf(gpointer element) {
+    return *GST_PATTIX_SRC(element)->state;
+}
 
 // String properties: unset is empty here and null to GLib.
 std::string textOf(const GValue* value) {
     const char* text = g_value_get_string(value);
     return text != nullptr ? text : "";
 }
-const char* textOrNull(const std::string& text) { return text.empty() ? nullptr : text.c_str(); }
+const char* textOrNull(const std::string& text) {
+    return text.empty() ? nullptr : text.c_str();
+}
 
 // The settings and their change count as one consistent snapshot.
 std::pair<SourceSettings, std::uint64_t> snapshot(GstPattixSrc* self) {
@@ -182,10 +185,18 @@ void setProperty(GObject* object, guint id, const GValue* value, GParamSpec* psp
             settings.parameters.direction = g_value_get_enum(value);
             settings.parameters.directionGiven = true;
             break;
-        case PROP_FIELD: settings.field = g_value_get_enum(value); break;
-        case PROP_ROI: settings.region = textOf(value); break;
-        case PROP_PRESET: settings.parameters.presetPath = textOf(value); break;
-        default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
+        case PROP_FIELD:
+            settings.field = g_value_get_enum(value);
+            break;
+        case PROP_ROI:
+            settings.region = textOf(value);
+            break;
+        case PROP_PRESET:
+            settings.parameters.presetPath = textOf(value);
+            break;
+        default:
+            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+            break;
     }
     ++self->state->changes;
     GST_OBJECT_UNLOCK(self);
@@ -200,14 +211,24 @@ void getProperty(GObject* object, guint id, GValue* value, GParamSpec* pspec) {
     GST_OBJECT_LOCK(self);
     const SourceSettings& settings = self->state->settings;
     switch (id) {
-        case PROP_PATTERN: g_value_set_enum(value, settings.parameters.pattern); break;
-        case PROP_DIRECTION: g_value_set_enum(value, settings.parameters.direction); break;
-        case PROP_FIELD: g_value_set_enum(value, settings.field); break;
-        case PROP_ROI: g_value_set_string(value, textOrNull(settings.region)); break;
+        case PROP_PATTERN:
+            g_value_set_enum(value, settings.parameters.pattern);
+            break;
+        case PROP_DIRECTION:
+            g_value_set_enum(value, settings.parameters.direction);
+            break;
+        case PROP_FIELD:
+            g_value_set_enum(value, settings.field);
+            break;
+        case PROP_ROI:
+            g_value_set_string(value, textOrNull(settings.region));
+            break;
         case PROP_PRESET:
             g_value_set_string(value, textOrNull(settings.parameters.presetPath));
             break;
-        default: G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec); break;
+        default:
+            G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, pspec);
+            break;
     }
     GST_OBJECT_UNLOCK(self);
 }

@@ -14,7 +14,9 @@ constexpr std::uint64_t kOpen = std::uint64_t{1} << 31;  // helpers may sign in 
 constexpr std::uint64_t kQuit = std::uint64_t{1} << 30;
 constexpr std::uint64_t kSignedIn = kQuit - 1;  // the count of helpers signed in
 
-std::uint64_t frameOf(std::uint64_t word) { return word >> 32; }
+std::uint64_t frameOf(std::uint64_t word) {
+    return word >> 32;
+}
 std::uint64_t withFrame(std::uint32_t frame, std::uint64_t low) {
     return std::uint64_t{frame} << 32 | low;
 }

@@ -53,7 +53,9 @@ void EffectInstance::setInteger(const GUID& parameter, LONG value) {
     }
 }
 
-LONG EffectInstance::value(const GUID& parameter) const { return integerValue(*m_Host, parameter); }
+LONG EffectInstance::value(const GUID& parameter) const {
+    return integerValue(*m_Host, parameter);
+}
 
 LONG integerValue(const CDSImageEffectEx& effect, const GUID& parameter) {
     VARIANT variant;

@@ -14,8 +14,8 @@ using SignedLanes = std::int16_t __attribute__((vector_size(kLanes * sizeof(std:
 using UnsignedLanes = std::uint16_t __attribute__((vector_size(kLanes * sizeof(std::uint16_t))));
 
 [[gnu::always_inline]] inline void convertLanesThenRest(const std::int16_t* source,
-                                                       std::uint16_t* target,
-                                                       std::size_t count) noexcept {
+                                                        std::uint16_t* target,
+                                                        std::size_t count) noexcept {
     std::size_t i = 0;
     for (; i + kLanes <= count; i += kLanes) {
         SignedLanes value;
@@ -59,7 +59,9 @@ Converter fastestConverter() {
     return convertBaseline;
 }
 #else
-Converter fastestConverter() { return convertBaseline; }
+Converter fastestConverter() {
+    return convertBaseline;
+}
 #endif
 
 void convertNativeOrder(const std::int16_t* source, std::uint16_t* target,

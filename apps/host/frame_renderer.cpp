@@ -21,15 +21,16 @@ FrameRenderer::FrameRenderer(EffectInstance& effect, const RenderSettings& setti
     m_Image = createImage();
     effect.host().SetRenderData(renderData(*m_Image));
     if (const HRESULT hr = effect.effect().Verify(); FAILED(hr)) {
-        throw RunFailure(refusal("to render into a " + std::to_string(settings.depth) +
-                                     "-bit image (Verify)", hr));
+        throw RunFailure(refusal(
+            "to render into a " + std::to_string(settings.depth) + "-bit image (Verify)", hr));
     }
     copyEffect();
 }
 
 void FrameRenderer::copyEffect() {
     IDSImageEffect* clone = nullptr;
-    const HRESULT hr = m_Effect.effect().Clone(IID_IDSImageEffect, reinterpret_cast<void**>(&clone));
+    const HRESULT hr =
+        m_Effect.effect().Clone(IID_IDSImageEffect, reinterpret_cast<void**>(&clone));
     if (FAILED(hr) || clone == nullptr)
         throw RunFailure(refusal("to clone", FAILED(hr) ? hr : E_POINTER));
     m_CloneHost = nullptr;
@@ -42,7 +43,8 @@ void FrameRenderer::copyEffect() {
 ComPtr<sdk::host::HostImage> FrameRenderer::createImage() const {
     const FrameSize size = m_Settings.size;
     const GUID& format = m_Settings.depth == 16 ? MFIF_RGBA_S2_14 : MFIF_RGBA_RAW_32;
-    ComPtr<sdk::host::HostImage> image(sdk::host::HostImage::create(size.width, size.height, format));
+    ComPtr<sdk::host::HostImage> image(
+        sdk::host::HostImage::create(size.width, size.height, format));
     if (!image) {
         throw RunFailure("not enough memory for a " + std::to_string(size.width) + "x" +
                          std::to_string(size.height) + " " + std::to_string(m_Settings.depth) +

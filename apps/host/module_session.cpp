@@ -4,9 +4,9 @@
 #include <filesystem>
 
 #include "apps/host/errors.hpp"
+#include "apps/host/text.hpp"
 #include "plugin/module/class_ids.hpp"
 #include "plugin/pages/parameters.hpp"
-#include "apps/host/text.hpp"
 #include "sdk/platform/resources.hpp"
 
 namespace pattix::host {

@@ -14,7 +14,14 @@ namespace pattix::host {
 
 // Short names by Pattern value.
 inline constexpr std::array<std::string_view, kPatternCount> kPatternShortNames = {
-    "ebu", "75", "100", "eia", "smpte", "rgb-ramp", "grey-ramp", "rgb-crossed-ramp",
+    "ebu",
+    "75",
+    "100",
+    "eia",
+    "smpte",
+    "rgb-ramp",
+    "grey-ramp",
+    "rgb-crossed-ramp",
     "grey-crossed-ramp"};
 
 // The Pattern value `text` names: a short name, a number 0-8 or one of `ownNames` (indexed by

@@ -36,8 +36,9 @@ void PictureOptionSet::addTo(CLI::App& app) {
     addTextOption(app, "--depth", m_Depth, "BITS",
                   "8: host images MFIF_RGBA_RAW_32, 16: MFIF_RGBA_S2_14\n"
                   "(2.14 fixed point, written as 16-bit values)");
-    addTextOption(app, "--field", m_Field, "FIELD",
-                  "both, first (the even rows counted from the bottom row)\nor second (the odd rows)");
+    addTextOption(
+        app, "--field", m_Field, "FIELD",
+        "both, first (the even rows counted from the bottom row)\nor second (the odd rows)");
     m_RegionOption = addTextOption(app, "--roi", m_Region, "X,Y,W,H",
                                    "region of interest in pixels, x from the left, y from the\n"
                                    "bottom row; the rest of the picture stays zero");

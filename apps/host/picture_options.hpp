@@ -8,8 +8,8 @@
 
 #include <CLI/CLI.hpp>
 
-#include "apps/host/parameter_choice.hpp"
 #include "apps/host/frame_renderer.hpp"
+#include "apps/host/parameter_choice.hpp"
 #include "apps/host/value_parsers.hpp"
 
 namespace pattix::host {

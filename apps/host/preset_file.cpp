@@ -31,7 +31,9 @@ std::string presetSource(const std::string& path) {
     return path == "-" ? "on standard input" : quote(path);
 }
 
-std::string presetName(const std::string& path) { return "preset " + presetSource(path); }
+std::string presetName(const std::string& path) {
+    return "preset " + presetSource(path);
+}
 
 std::string readPresetText(const std::string& path, const std::function<void()>& interrupted) {
     const std::string name = presetName(path);

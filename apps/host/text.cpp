@@ -14,7 +14,9 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     });
 }
 
-std::string toUtf8(std::wstring_view text) { return sdk::toUtf8(text); }
+std::string toUtf8(std::wstring_view text) {
+    return sdk::toUtf8(text);
+}
 
 namespace {
 

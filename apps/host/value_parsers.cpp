@@ -98,7 +98,7 @@ PixelRegion parseRegion(std::string_view text) {
     std::size_t count = 0;
     bool good = true;
     bool beyondRange = false;
-    for (std::string_view rest = text; good; ) {
+    for (std::string_view rest = text; good;) {
         const std::size_t comma = rest.find(',');
         const auto number = wholeNumber<int>(rest.substr(0, comma));
         beyondRange = beyondRange || number.outOfRange;
@@ -108,8 +108,10 @@ PixelRegion parseRegion(std::string_view text) {
         rest = rest.substr(comma + 1);
     }
     if (good && count == values.size() && beyondRange) {
-        throw UsageError("region " + quote(text) + " has a number too large: X, Y, W and H must "
-                         "lie within " + std::to_string(std::numeric_limits<int>::min()) + " to " +
+        throw UsageError("region " + quote(text) +
+                         " has a number too large: X, Y, W and H must "
+                         "lie within " +
+                         std::to_string(std::numeric_limits<int>::min()) + " to " +
                          std::to_string(std::numeric_limits<int>::max()));
     }
     if (!good || count != values.size()) {
@@ -198,7 +200,8 @@ void requireFrameFits(const FrameSize& size, int depth, std::uint64_t memoryByte
     if (size.width > largestWidth(depth)) {
         throw UsageError(subject + " is too wide at depth " + std::to_string(depth) +
                          ": the host steps between rows with a signed 32-bit count of bytes, so a "
-                         "row holds at most " + std::to_string(largestWidth(depth)) + " pixels");
+                         "row holds at most " +
+                         std::to_string(largestWidth(depth)) + " pixels");
     }
     const auto bytes = frameBytes(size, depth);
     if (bytes && *bytes <= memoryBytes) return;

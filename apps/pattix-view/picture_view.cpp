@@ -32,8 +32,8 @@ void ViewGeometry::actualPixels() {
 void ViewGeometry::zoomAbout(double factor, double pixelX, double pixelY) {
     // Far enough either way to see one pixel over the whole viewport or the whole picture
     // as a few pixels; beyond that nothing more can be seen.
-    const double scale = std::clamp(m_Scale / factor, m_RowHeight / 256,
-                                    std::max(m_WorldWidth, m_WorldHeight));
+    const double scale =
+        std::clamp(m_Scale / factor, m_RowHeight / 256, std::max(m_WorldWidth, m_WorldHeight));
     const double dx = pixelX - m_ViewportWidth / 2.0, dy = m_ViewportHeight / 2.0 - pixelY;
     m_CentreX += dx * (m_Scale - scale);
     m_CentreY += dy * (m_Scale - scale);
@@ -49,13 +49,17 @@ void ViewGeometry::pan(double dx, double dy) {
 
 VWSurfaceInfo ViewGeometry::surface() const {
     const double width = m_ViewportWidth * m_Scale, height = m_ViewportHeight * m_Scale;
-    return {m_ViewportWidth, m_ViewportHeight, m_CentreX - width / 2, m_CentreY - height / 2,
-            width, height};
+    return {m_ViewportWidth, m_ViewportHeight, m_CentreX - width / 2, m_CentreY - height / 2, width,
+            height};
 }
 
-double ViewGeometry::zoomPercent() const { return 100.0 * m_RowHeight / m_Scale; }
+double ViewGeometry::zoomPercent() const {
+    return 100.0 * m_RowHeight / m_Scale;
+}
 
-PictureTexture::~PictureTexture() { release(); }
+PictureTexture::~PictureTexture() {
+    release();
+}
 
 void PictureTexture::release() {
     if (m_Texture != 0) glDeleteTextures(1, &m_Texture);

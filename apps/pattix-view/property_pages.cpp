@@ -45,7 +45,9 @@ IPropertyPage* createPage(const sdk::LoadedModule& module, const CLSID& clsid) {
     return page;
 }
 
-ImU32 edgeColour() { return ImGui::GetColorU32(ImGuiCol_Border); }
+ImU32 edgeColour() {
+    return ImGui::GetColorU32(ImGuiCol_Border);
+}
 
 }  // namespace
 
@@ -84,7 +86,9 @@ void PropertyPages::open(const sdk::LoadedModule& module, IUnknown* effect,
     }
 }
 
-PropertyPages::~PropertyPages() { close(); }
+PropertyPages::~PropertyPages() {
+    close();
+}
 
 void PropertyPages::close() noexcept {
     for (Page& page : m_Pages) {
@@ -223,9 +227,9 @@ void PropertyPages::drawControl(const Page& page, HWND control, const PlaceSink&
         if (label->showsBitmap() && label->image != nullptr) {
             const sdk::Bitmap& bitmap = *label->image;
             const ImVec2 size{static_cast<float>(bitmap.width), static_cast<float>(bitmap.height)};
-            ImGui::Image(reinterpret_cast<ImTextureID>(
-                             static_cast<std::uintptr_t>(bitmapTexture(bitmap))),
-                         size);
+            ImGui::Image(
+                reinterpret_cast<ImTextureID>(static_cast<std::uintptr_t>(bitmapTexture(bitmap))),
+                size);
             if ((label->style & WS_BORDER) != 0) {
                 ImGui::GetWindowDrawList()->AddRect({at.x - 1, at.y - 1},
                                                     {at.x + size.x + 1, at.y + size.y + 1},

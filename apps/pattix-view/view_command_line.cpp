@@ -1,6 +1,5 @@
 #include "apps/pattix-view/view_command_line.hpp"
 
-
 namespace pattix::view {
 
 std::optional<ViewOptions> parseViewCommandLine(int argc, const char* const* argv) {

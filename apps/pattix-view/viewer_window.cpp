@@ -2,9 +2,9 @@
 
 #define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
-#include <imgui.h>
 #include <backends/imgui_impl_glfw.h>
 #include <backends/imgui_impl_opengl2.h>
+#include <imgui.h>
 
 #include <algorithm>
 #include <chrono>
@@ -26,7 +26,9 @@ namespace {
 
 std::string g_GlfwError;
 
-void rememberGlfwError(int, const char* description) { g_GlfwError = description; }
+void rememberGlfwError(int, const char* description) {
+    g_GlfwError = description;
+}
 
 // ImGui's own window padding on either side of the pages.
 constexpr float kPanelPadding = 8.0f;
@@ -101,7 +103,8 @@ ViewerWindow::ViewerWindow(const ViewOptions& options, const host::ModuleSession
         glfwSetWindowUserPointer(m_Window, this);
         glfwSetKeyCallback(m_Window, [](GLFWwindow* window, int key, int, int action, int mods) {
             if (action == GLFW_PRESS)
-                static_cast<ViewerWindow*>(glfwGetWindowUserPointer(window))->m_KeyPresses.push_back({key, mods});
+                static_cast<ViewerWindow*>(glfwGetWindowUserPointer(window))
+                    ->m_KeyPresses.push_back({key, mods});
         });
         ImGui_ImplGlfw_InitForOpenGL(m_Window, true);
         ImGui_ImplOpenGL2_Init();
@@ -120,7 +123,9 @@ ViewerWindow::ViewerWindow(const ViewOptions& options, const host::ModuleSession
     }
 }
 
-ViewerWindow::~ViewerWindow() { close(); }
+ViewerWindow::~ViewerWindow() {
+    close();
+}
 
 void ViewerWindow::close() noexcept {
     if (m_Window == nullptr) return;
@@ -153,8 +158,7 @@ int ViewerWindow::viewerWidth() const {
 void ViewerWindow::run() {
     while (!glfwWindowShouldClose(m_Window)) {
         const bool pending = m_FramesToDraw > 0 || !m_Options.screenshotPath.empty() ||
-                             m_Viewer->needsRedraw() ||
-                             m_ParametersChanged ||
+                             m_Viewer->needsRedraw() || m_ParametersChanged ||
                              (m_Worker->latest() && m_Worker->latest()->serial != m_ShownSerial);
         if (pending) {
             glfwPollEvents();
@@ -197,7 +201,8 @@ void ViewerWindow::handleViewerInput() {
     const bool overViewer = !io.WantCaptureMouse && io.MousePos.x >= 0 && io.MousePos.y >= 0 &&
                             io.MousePos.x < viewerWidth() && io.MousePos.y < windowHeight;
 
-    if (overViewer && io.MouseWheel != 0.0f) m_View.zoomAbout(std::pow(kWheelZoom, io.MouseWheel), x, y);
+    if (overViewer && io.MouseWheel != 0.0f)
+        m_View.zoomAbout(std::pow(kWheelZoom, io.MouseWheel), x, y);
     // A move and the release can come in one frame: the move still belongs to the drag.
     if (overViewer && io.MouseClicked[ImGuiMouseButton_Middle]) m_Panning = true;
     if (m_Panning) m_View.pan(io.MouseDelta.x * scale, io.MouseDelta.y * scale);
@@ -208,7 +213,8 @@ void ViewerWindow::handleViewerInput() {
         const bool control = (press.mods & GLFW_MOD_CONTROL) != 0;
         const bool shift = (press.mods & GLFW_MOD_SHIFT) != 0;
         if (press.key == GLFW_KEY_F && !control) m_View.fit();
-        if ((press.key == GLFW_KEY_1 || press.key == GLFW_KEY_KP_1) && !control) m_View.actualPixels();
+        if ((press.key == GLFW_KEY_1 || press.key == GLFW_KEY_KP_1) && !control)
+            m_View.actualPixels();
         if (press.key == GLFW_KEY_F1) m_Pages->help();
         if (press.key == GLFW_KEY_Z && control && !shift) sdk::host::undoStack().undo();
         if ((press.key == GLFW_KEY_Z && control && shift) || (press.key == GLFW_KEY_Y && control))
@@ -243,13 +249,16 @@ void ViewerWindow::drawPanel() {
     glfwGetWindowSize(m_Window, &windowWidth, &windowHeight);
     const float left = static_cast<float>(viewerWidth());
     ImGui::SetNextWindowPos({left, 0.0f});
-    ImGui::SetNextWindowSize({static_cast<float>(windowWidth) - left, static_cast<float>(windowHeight)});
+    ImGui::SetNextWindowSize(
+        {static_cast<float>(windowWidth) - left, static_cast<float>(windowHeight)});
     ImGui::Begin("##panel", nullptr,
-                 ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize |
-                     ImGuiWindowFlags_NoMove | ImGuiWindowFlags_NoCollapse |
-                     ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoBringToFrontOnFocus);
+                 ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_NoResize | ImGuiWindowFlags_NoMove |
+                     ImGuiWindowFlags_NoCollapse | ImGuiWindowFlags_NoSavedSettings |
+                     ImGuiWindowFlags_NoBringToFrontOnFocus);
     m_Pages->draw([this](const std::string& name, float x, float y, float width, float height,
-                         const std::string& value) { m_Places[name] = {x, y, width, height, value}; });
+                         const std::string& value) {
+        m_Places[name] = {x, y, width, height, value};
+    });
 
     ImGui::Separator();
     if (m_ShownSerial == 0) {
@@ -275,8 +284,7 @@ void ViewerWindow::drawFrame() {
     int fbWidth = 0, fbHeight = 0, windowWidth = 0, windowHeight = 0;
     glfwGetFramebufferSize(m_Window, &fbWidth, &fbHeight);
     glfwGetWindowSize(m_Window, &windowWidth, &windowHeight);
-    const int viewportWidth =
-        windowWidth > 0 ? viewerWidth() * fbWidth / windowWidth : fbWidth;
+    const int viewportWidth = windowWidth > 0 ? viewerWidth() * fbWidth / windowWidth : fbWidth;
     m_View.setViewport(viewportWidth, fbHeight);
     handleViewerInput();
     m_Places.clear();
@@ -289,7 +297,8 @@ void ViewerWindow::drawFrame() {
         const double scale = fbWidth > 0 ? static_cast<double>(windowWidth) / fbWidth : 1.0;
         const auto world = m_Options.worldSize();
         const double left = -view.left / view.width * viewportWidth * scale;
-        const double top = (view.bottom + view.height - world.height) / view.height * fbHeight * scale;
+        const double top =
+            (view.bottom + view.height - world.height) / view.height * fbHeight * scale;
         m_Places["picture"] = {static_cast<float>(left), static_cast<float>(top),
                                static_cast<float>(world.width / view.width * viewportWidth * scale),
                                static_cast<float>(world.height / view.height * fbHeight * scale),
@@ -335,7 +344,8 @@ void ViewerWindow::report() {
     // A widget that went (a closed list's items) is reported again when it comes back. One
     // that moved or appeared is reported once it stays put for a frame: ImGui lays a new popup
     // out in a hidden frame first, and a click meant for it before it shows would close it.
-    std::erase_if(m_ReportedPlaces, [this](const auto& entry) { return !m_Places.contains(entry.first); });
+    std::erase_if(m_ReportedPlaces,
+                  [this](const auto& entry) { return !m_Places.contains(entry.first); });
     for (const auto& [name, place] : m_Places) {
         const auto previous = m_PreviousPlaces.find(name);
         if (previous == m_PreviousPlaces.end() || !(previous->second == place)) {

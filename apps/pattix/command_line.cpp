@@ -24,8 +24,9 @@ std::optional<Options> parseCommandLine(int argc, const char* const* argv) {
                         "x.rgba or - (standard output): raw frames, top row first,\n"
                         "rgba at depth 8 and rgba64le at depth 16");
     picture.addPresetTo(app);
-    host::addTextOption(app, "--save-preset", options.savePresetPath, "FILE",
-                        "save this run's parameter values once its frames are\nwritten (- for standard output)");
+    host::addTextOption(
+        app, "--save-preset", options.savePresetPath, "FILE",
+        "save this run's parameter values once its frames are\nwritten (- for standard output)");
     app.add_flag("--list", options.list,
                  "list the patterns: number, short name, own name\n(with --info: both)");
     app.add_flag("--info", options.info,

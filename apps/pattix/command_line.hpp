@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "apps/pattix/output_target.hpp"
 #include "apps/host/picture_options.hpp"
+#include "apps/pattix/output_target.hpp"
 
 namespace pattix::cli {
 

@@ -22,20 +22,19 @@ std::string shown(const std::string& path) {
 
 class RawStreamSink final : public FrameSink {
 public:
-  RawStreamSink(const OutputTarget& target, const sdk::host::HostImage& image)
-      : m_File(target.kind == OutputKind::RawFile
-                   ? std::optional<StagedFile>(std::in_place, target.path)
-                   : std::nullopt),
-        m_Writer(m_File ? m_File->fd() : STDOUT_FILENO,
-                 m_File ? host::quote(target.path) : std::string("to standard output"), image) {}
+    RawStreamSink(const OutputTarget& target, const sdk::host::HostImage& image)
+        : m_File(target.kind == OutputKind::RawFile
+                     ? std::optional<StagedFile>(std::in_place, target.path)
+                     : std::nullopt),
+          m_Writer(m_File ? m_File->fd() : STDOUT_FILENO,
+                   m_File ? host::quote(target.path) : std::string("to standard output"), image) {}
 
-  void frame(std::int64_t) override { m_Writer.write(); }
+    void frame(std::int64_t) override { m_Writer.write(); }
 
-  std::string finish() override {
-      if (!m_File)
-          return {};
-      m_File->commit();
-      return shown(m_File->target());
+    std::string finish() override {
+        if (!m_File) return {};
+        m_File->commit();
+        return shown(m_File->target());
     }
 
 private:

@@ -3,10 +3,10 @@
 #include <string>
 #include <vector>
 
-#include "plugin/module/class_ids.hpp"
-#include "plugin/pages/parameters.hpp"
 #include "apps/host/pattern_names.hpp"
 #include "apps/host/text.hpp"
+#include "plugin/module/class_ids.hpp"
+#include "plugin/pages/parameters.hpp"
 #include "sdk/host/property_page.hpp"
 #include "sdk/host/registration.hpp"
 #include "sdk/platform/com.hpp"
@@ -24,16 +24,22 @@ const char* className(const CLSID& clsid) {
 
 const char* typeName(VARTYPE type) {
     switch (type) {
-        case VT_I4: return "integer (VT_I4)";
-        case VT_BOOL: return "boolean (VT_BOOL)";
-        case VT_R4: return "float (VT_R4)";
-        case VT_R8: return "double (VT_R8)";
-        default: return "other";
+        case VT_I4:
+            return "integer (VT_I4)";
+        case VT_BOOL:
+            return "boolean (VT_BOOL)";
+        case VT_R4:
+            return "float (VT_R4)";
+        case VT_R8:
+            return "double (VT_R8)";
+        default:
+            return "other";
     }
 }
 
 // The names of a parameter's values, by value; empty when the host knows none.
-std::vector<std::string> valueNames(const host::ModuleSession& session, const IDSParamDef& definition) {
+std::vector<std::string> valueNames(const host::ModuleSession& session,
+                                    const IDSParamDef& definition) {
     if (definition.GetIdentifier() == PARAM_PATTERN) return session.patternNames();
     if (definition.GetIdentifier() == PARAM_RAMP_DIRECTION) {
         return {session.string(IDS_RAMP_DIRECTION_FIRST_VALUE),
@@ -51,7 +57,8 @@ std::string pageText(const host::ModuleSession& session, const CLSID& clsid) {
         return {};
     }
     IPropertyPage* page = nullptr;
-    const HRESULT made = factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&page));
+    const HRESULT made =
+        factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&page));
     factory->Release();
     if (FAILED(made)) return {};
     PROPPAGEINFO info{};
@@ -78,12 +85,14 @@ std::string valueText(const std::vector<std::string>& names, LONG value) {
 void printPatternList(std::FILE* out, const host::ModuleSession& session) {
     const std::vector<std::string> ownNames = session.patternNames();
     for (int value = 0; value < kPatternCount; ++value) {
-        std::fprintf(out, "%d  %-18s  %s\n", value, std::string(host::kPatternShortNames[value]).c_str(),
+        std::fprintf(out, "%d  %-18s  %s\n", value,
+                     std::string(host::kPatternShortNames[value]).c_str(),
                      ownNames[static_cast<std::size_t>(value)].c_str());
     }
 }
 
-void printModuleInfo(std::FILE* out, const host::ModuleSession& session, host::EffectInstance& effect) {
+void printModuleInfo(std::FILE* out, const host::ModuleSession& session,
+                     host::EffectInstance& effect) {
     std::fprintf(out, "Module %s\n\nRegistered classes:\n", session.module().path().c_str());
     for (const auto& registered : sdk::host::registeredClasses()) {
         std::fprintf(out, "  %s  %-18s  number %u\n", sdk::formatGuid(registered.clsid).c_str(),
@@ -118,7 +127,8 @@ void printModuleInfo(std::FILE* out, const host::ModuleSession& session, host::E
             }
             std::fprintf(out, "\n");
         }
-        std::fprintf(out, "    description: %s\n", host::toUtf8(definition.GetDescription()).c_str());
+        std::fprintf(out, "    description: %s\n",
+                     host::toUtf8(definition.GetDescription()).c_str());
     }
 }
 

@@ -13,6 +13,7 @@ void printPatternList(std::FILE* out, const host::ModuleSession& session);
 
 // The classes and families the module registered, the effect's name and description, and each
 // parameter's identifier, type, default (read from the fresh `effect`) and value names.
-void printModuleInfo(std::FILE* out, const host::ModuleSession& session, host::EffectInstance& effect);
+void printModuleInfo(std::FILE* out, const host::ModuleSession& session,
+                     host::EffectInstance& effect);
 
 }  // namespace pattix::cli

@@ -36,8 +36,9 @@ void splitAtFrameNumber(std::string_view path, OutputTarget& target) {
             ++j;
         }
         if (j >= path.size() || path[j] != 'd' || width > 32) {
-            throw host::UsageError(subject + ": '%' must begin a frame number %d, %4d or %04d (up to 32 "
-                             "digits), or be written %%");
+            throw host::UsageError(subject +
+                                   ": '%' must begin a frame number %d, %4d or %04d (up to 32 "
+                                   "digits), or be written %%");
         }
         if (part == &target.suffix) {
             throw host::UsageError(subject + " has more than one frame number %d");

@@ -58,8 +58,7 @@ Outcome writeImage(png_structp png, png_infop info, std::FILE* file,
     for (png_uint_32 row = 0; row < height; ++row) {
         if (StopSignal::received() != 0) return Outcome::Stopped;
         // The 16-bit buffer stores the top row first, the 8-bit buffer the bottom row first.
-        const std::byte* source =
-            image.data() + (fixedPoint ? row : height - 1 - row) * rowBytes;
+        const std::byte* source = image.data() + (fixedPoint ? row : height - 1 - row) * rowBytes;
         png_set_filter(png, PNG_FILTER_TYPE_BASE, rowFilter(source, previous, rowBytes));
         previous = source;
         if (fixedPoint) {
@@ -115,7 +114,8 @@ void writePng(int fd, const std::string& name, const sdk::host::HostImage& image
     std::fclose(file);
     // A stop wins over the write error it may cause (SIGXFSZ makes the write fail too).
     StopSignal::throwIfReceived();
-    if (outcome == Outcome::Failed) throw host::RunFailure("cannot write " + name + ": " + error.text);
+    if (outcome == Outcome::Failed)
+        throw host::RunFailure("cannot write " + name + ": " + error.text);
     if (!flushed) throw host::RunFailure("cannot write " + name + ": " + std::strerror(flushError));
 }
 

@@ -10,10 +10,15 @@ constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
 
 }  // namespace
 
-bool isTerminal(int fd) { return ::isatty(fd) == 1; }
+bool isTerminal(int fd) {
+    return ::isatty(fd) == 1;
+}
 
 ProgressMeter::ProgressMeter(std::FILE* stream, std::int64_t frameCount, bool enabled)
-    : m_Stream(stream), m_FrameCount(frameCount), m_Enabled(enabled), m_Start(Clock::now()),
+    : m_Stream(stream),
+      m_FrameCount(frameCount),
+      m_Enabled(enabled),
+      m_Start(Clock::now()),
       m_LastDraw(m_Start) {}
 
 ProgressMeter::~ProgressMeter() {

@@ -40,7 +40,7 @@ RawFrameWriter::RawFrameWriter(int fd, std::string name, const sdk::host::HostIm
         m_Batch.reserve(kRowsPerWrite);
     } else {
         m_Conversion = std::make_unique<host::ConversionTeam>(helperCount(image.sizeBytes()),
-                                                        kChunkBytes / sizeof(std::uint16_t));
+                                                              kChunkBytes / sizeof(std::uint16_t));
     }
 }
 

@@ -7,20 +7,20 @@
 #include <optional>
 
 #include "apps/host/errors.hpp"
-#include "apps/pattix/descriptor_output.hpp"
-#include "plugin/module/class_ids.hpp"
-#include "plugin/pages/parameters.hpp"
 #include "apps/host/frame_renderer.hpp"
-#include "apps/pattix/frame_sink.hpp"
-#include "apps/pattix/module_report.hpp"
-#include "apps/pattix/png_frame_writer.hpp"
 #include "apps/host/module_session.hpp"
 #include "apps/host/pattern_names.hpp"
 #include "apps/host/preset_file.hpp"
 #include "apps/host/text.hpp"
+#include "apps/pattix/descriptor_output.hpp"
+#include "apps/pattix/frame_sink.hpp"
+#include "apps/pattix/module_report.hpp"
+#include "apps/pattix/png_frame_writer.hpp"
 #include "apps/pattix/progress_meter.hpp"
 #include "apps/pattix/staged_file.hpp"
 #include "apps/pattix/stop_signal.hpp"
+#include "plugin/module/class_ids.hpp"
+#include "plugin/pages/parameters.hpp"
 #include "sdk/host/project.hpp"
 
 namespace pattix::cli {
@@ -109,7 +109,8 @@ int runCommand(const Options& options, const std::string& modulePath) {
     const std::vector<std::string> patternNames = session.patternNames();
     const int pattern = options.info ? 0 : host::resolvePattern(options.pattern, patternNames);
 
-    const host::RenderSettings settings = options.info ? host::RenderSettings{} : renderSettings(options);
+    const host::RenderSettings settings =
+        options.info ? host::RenderSettings{} : renderSettings(options);
     // The effect reads the project's frame size when it is made.
     const host::FrameSize world = options.worldSize();
     sdk::host::setProjectFrame(options.size.width, options.size.height, world.width, world.height);

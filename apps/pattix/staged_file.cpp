@@ -98,7 +98,9 @@ void StagedFile::openThrough() {
     }
 }
 
-StagedFile::~StagedFile() { discard(); }
+StagedFile::~StagedFile() {
+    discard();
+}
 
 void StagedFile::commit() {
     const int fd = m_Fd;

@@ -47,7 +47,9 @@ StopSignal::~StopSignal() {
     g_context.store(nullptr);
 }
 
-int StopSignal::received() { return g_signal; }
+int StopSignal::received() {
+    return g_signal;
+}
 
 void StopSignal::throwIfReceived() {
     if (const int signalNumber = g_signal) throw host::Interrupted(signalNumber);

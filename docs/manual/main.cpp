@@ -93,23 +93,29 @@ std::string triple(const std::array<int, 3>& rgb) {
 // The values at the centre of each bar, read from 720 x 576 frames in both pixel formats.
 void levels(PageLayout& layout, ModulePictures& module) {
     constexpr int kWidth = 720, kHeight = 576, kBar = kWidth / 8;
-    const char* const names[] = {"white", "yellow", "cyan", "green", "magenta", "red", "blue", "black"};
+    const char* const names[] = {"white",   "yellow", "cyan", "green",
+                                 "magenta", "red",    "blue", "black"};
     const auto cell = [&](int pattern, int bar, int r) {
         const int x = bar * kBar + kBar / 2;
-        return triple(module.level(pattern, 8, x, r, kWidth, kHeight)) + "\n<span foreground='#666666'>" +
+        return triple(module.level(pattern, 8, x, r, kWidth, kHeight)) +
+               "\n<span foreground='#666666'>" +
                triple(module.level(pattern, 16, x, r, kWidth, kHeight)) + "</span>";
     };
-    std::vector<std::vector<std::string>> bars = {{"Bar", "EBU Bars", "75% Colour Bars", "100% Colour Bars"}};
+    std::vector<std::vector<std::string>> bars = {
+        {"Bar", "EBU Bars", "75% Colour Bars", "100% Colour Bars"}};
     for (int bar = 0; bar < 8; ++bar) {
-        bars.push_back({names[bar], cell(kPatternEbuBars, bar, kHeight - 1), cell(kPattern75Bars, bar, kHeight - 1),
+        bars.push_back({names[bar], cell(kPatternEbuBars, bar, kHeight - 1),
+                        cell(kPattern75Bars, bar, kHeight - 1),
                         cell(kPattern100Bars, bar, kHeight - 1)});
     }
-    layout.paragraph("<b>Main bars</b>: R, G, B at 8 bits, and below in grey at 16 bits (16384 = 1.0).");
+    layout.paragraph(
+        "<b>Main bars</b>: R, G, B at 8 bits, and below in grey at 16 bits (16384 = 1.0).");
     layout.table(bars, {1, 2, 2, 2});
 
     // SMPTE's strips at picture row 160 (reverse bars) and row 0 (-I, white, +Q, black).
     const char* const bottom[] = {"-I", "white", "+Q", "black"};
-    std::vector<std::vector<std::string>> strips = {{"Bar", "SMPTE reverse strip", "EIA and SMPTE bottom strip"}};
+    std::vector<std::vector<std::string>> strips = {
+        {"Bar", "SMPTE reverse strip", "EIA and SMPTE bottom strip"}};
     for (int bar = 0; bar < 8; ++bar) {
         strips.push_back({std::to_string(bar + 1), cell(kPatternSmpteBars, bar, 160),
                           (bar < 4 ? std::string(bottom[bar]) + ":  " : std::string()) +
@@ -193,9 +199,10 @@ int main(int argc, char** argv) {
         *target = argv[i + 1];
     }
     if (module.empty() || text.empty() || help.empty() || output.empty()) {
-        std::fprintf(stderr,
-                     "usage: pattix-manual --module libpattix.so --text manual.txt --help-text help.txt "
-                     "--output manual.pdf\n");
+        std::fprintf(
+            stderr,
+            "usage: pattix-manual --module libpattix.so --text manual.txt --help-text help.txt "
+            "--output manual.pdf\n");
         return 2;
     }
     try {

@@ -71,7 +71,8 @@ void label(cairo_t* cairo, const sdk::Dialog& dialog, const std::wstring& text, 
 
 void drawBitmap(cairo_t* cairo, const sdk::Bitmap& bitmap, const RECT& r) {
     // Bitmaps keep 0xAARRGGBB words top row first: cairo's own layout for opaque pixels.
-    cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, bitmap.width, bitmap.height);
+    cairo_surface_t* image =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, bitmap.width, bitmap.height);
     cairo_surface_flush(image);
     for (int y = 0; y < bitmap.height; ++y) {
         std::memcpy(cairo_image_surface_get_data(image) + y * cairo_image_surface_get_stride(image),
@@ -117,7 +118,8 @@ void drawControl(cairo_t* cairo, const sdk::Dialog& dialog, HWND control) {
                     cairo_set_line_width(cairo, 1.8);
                     cairo_stroke(cairo);
                 }
-                label(cairo, dialog, button->text, {r.left + side + 5, r.top, r.right, r.bottom}, false);
+                label(cairo, dialog, button->text, {r.left + side + 5, r.top, r.right, r.bottom},
+                      false);
                 break;
             }
             default:
@@ -128,7 +130,8 @@ void drawControl(cairo_t* cairo, const sdk::Dialog& dialog, HWND control) {
         if (picture->showsBitmap() && picture->image != nullptr) {
             drawBitmap(cairo, *picture->image, r);
             if ((picture->style & WS_BORDER) != 0) {
-                cairo_rectangle(cairo, r.left - 0.5, r.top - 0.5, r.right - r.left + 1, r.bottom - r.top + 1);
+                cairo_rectangle(cairo, r.left - 0.5, r.top - 0.5, r.right - r.left + 1,
+                                r.bottom - r.top + 1);
                 setColour(cairo, 0x000000);
                 cairo_set_line_width(cairo, 1.0);
                 cairo_stroke(cairo);
@@ -149,7 +152,8 @@ public:
         IClassFactory* factory = nullptr;
         check(module.getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
               "a page factory");
-        const HRESULT made = factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&m_Page));
+        const HRESULT made =
+            factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&m_Page));
         factory->Release();
         check(made, "a page");
         check(m_Page->SetObjects(1, &object), "the page's object");
@@ -164,7 +168,9 @@ public:
         m_Page->Release();
         DestroyWindow(m_Window);
     }
-    const sdk::Dialog& dialog() const { return dynamic_cast<const sdk::Dialog&>(*m_Window->children.back()); }
+    const sdk::Dialog& dialog() const {
+        return dynamic_cast<const sdk::Dialog&>(*m_Window->children.back());
+    }
 
 private:
     HWND m_Window = nullptr;
@@ -180,9 +186,11 @@ ModulePictures::ModulePictures(const std::string& modulePath) {
     check(m_Module->registerServer(), "registration");
     sdk::host::setProjectFrame(720, 576);
     IClassFactory* factory = nullptr;
-    check(m_Module->getClassObject(CLSID_Bars, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
-          "the effect's factory");
-    const HRESULT made = factory->CreateInstance(nullptr, IID_IDSImageEffect, reinterpret_cast<void**>(&m_Effect));
+    check(
+        m_Module->getClassObject(CLSID_Bars, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+        "the effect's factory");
+    const HRESULT made =
+        factory->CreateInstance(nullptr, IID_IDSImageEffect, reinterpret_cast<void**>(&m_Effect));
     factory->Release();
     check(made, "an effect");
     DSEffectInfo info{};
@@ -198,15 +206,17 @@ ModulePictures::~ModulePictures() {
 
 std::string ModulePictures::text(UINT id) const {
     WCHAR buffer[256];
-    return LoadStringW(m_Module->handle(), id, buffer, 256) > 0 ? sdk::toUtf8(buffer) : std::string();
+    return LoadStringW(m_Module->handle(), id, buffer, 256) > 0 ? sdk::toUtf8(buffer)
+                                                                : std::string();
 }
 
 sdk::host::HostImage* ModulePictures::render(int pattern, int direction, int width, int height,
-                                              int depth) {
+                                             int depth) {
     sdk::host::setProjectFrame(width, height);
     setValue(m_Effect, PARAM_PATTERN, pattern);
     setValue(m_Effect, PARAM_RAMP_DIRECTION, direction);
-    auto* image = sdk::host::HostImage::create(width, height, depth == 8 ? MFIF_RGBA_RAW_32 : MFIF_RGBA_S2_14);
+    auto* image = sdk::host::HostImage::create(width, height,
+                                               depth == 8 ? MFIF_RGBA_RAW_32 : MFIF_RGBA_S2_14);
     if (image == nullptr) throw std::runtime_error("no memory for a picture");
     sdk::host::HostCoordinateManager coordinates;
     sdk::host::HostExecutionContext context;
@@ -232,7 +242,8 @@ cairo_surface_t* ModulePictures::picture(int pattern, int direction, int width, 
     const int stride = cairo_image_surface_get_stride(surface);
     // The host's 8-bit buffers hold the bottom row first, bytes R, G, B, A.
     for (int y = 0; y < height; ++y) {
-        const std::byte* source = image->data() + static_cast<std::size_t>(height - 1 - y) * image->rowBytes();
+        const std::byte* source =
+            image->data() + static_cast<std::size_t>(height - 1 - y) * image->rowBytes();
         auto* target = reinterpret_cast<std::uint32_t*>(pixels + y * stride);
         for (int x = 0; x < width; ++x) {
             const auto* p = reinterpret_cast<const unsigned char*>(source) + x * 4;
@@ -244,7 +255,8 @@ cairo_surface_t* ModulePictures::picture(int pattern, int direction, int width, 
     return surface;
 }
 
-std::array<int, 3> ModulePictures::level(int pattern, int depth, int x, int r, int width, int height) {
+std::array<int, 3> ModulePictures::level(int pattern, int depth, int x, int r, int width,
+                                         int height) {
     sdk::host::HostImage* image = render(pattern, 0, width, height, depth);
     // 8-bit rows are stored bottom first, 16-bit rows top first.
     const int row = depth == 8 ? r : height - 1 - r;

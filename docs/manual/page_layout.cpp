@@ -178,7 +178,9 @@ void PageLayout::figure(double height, const std::function<void(cairo_t*)>& draw
     m_Y += height + kParagraphGap;
 }
 
-void PageLayout::space(double points) { m_Y += points; }
+void PageLayout::space(double points) {
+    m_Y += points;
+}
 
 void PageLayout::finish() {
     if (m_Finished) return;

@@ -31,7 +31,8 @@ public:
     // Lines of fixed-width text, kept whole per line across pages.
     void preformatted(const std::string& text);
     // A table with a bold header row; the columns share the width by `weights`.
-    void table(const std::vector<std::vector<std::string>>& rows, const std::vector<double>& weights);
+    void table(const std::vector<std::vector<std::string>>& rows,
+               const std::vector<double>& weights);
     // Room of `height` points drawn by `draw` with the origin at the block's top left.
     void figure(double height, const std::function<void(cairo_t*)>& draw);
     void space(double points);

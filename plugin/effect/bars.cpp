@@ -84,11 +84,11 @@ void Bars::readInitialGeometry() {
     double userY2 = 0.0, worldY = 0.0;
     // A world height of 0 gives no ratio, as if it could not be read.
     if (readProjectValue(sdk::host::kFrameUserSizeY, userY2) &&
-        readProjectValue(sdk::host::kFrameWorldSizeY, worldY) &&
-        std::isfinite(userY2 / worldY)) {
+        readProjectValue(sdk::host::kFrameWorldSizeY, worldY) && std::isfinite(userY2 / worldY)) {
         ratio = userY2 / worldY;
     }
-    const KtFrameRect frame{static_cast<float>(userX * ratio), static_cast<float>(userY), 0.0f, 0.0f};
+    const KtFrameRect frame{static_cast<float>(userX * ratio), static_cast<float>(userY), 0.0f,
+                            0.0f};
     std::lock_guard lock(m_LinkMutex);
     m_OutputFrame = frame;
     m_SourceRect = frame;
@@ -148,8 +148,12 @@ void Bars::updateOverlayGeometry() {
     tool->InvalidateLayer(KtTInteract::kOverlayLayer, nullptr);
 }
 
-HRESULT Bars::aggregate(void* /*outer*/) { return CLASS_E_NOAGGREGATION; }
-HRESULT Bars::verifyEffect() { return S_OK; }
+HRESULT Bars::aggregate(void* /*outer*/) {
+    return CLASS_E_NOAGGREGATION;
+}
+HRESULT Bars::verifyEffect() {
+    return S_OK;
+}
 
 // --- identity -----------------------------------------------------------------------------
 
@@ -202,9 +206,13 @@ HRESULT Bars::GetTimeDependencyId(GUID* id) {
     return S_OK;
 }
 
-LONG Bars::GetTimeDependencyMode() { return 1; }
+LONG Bars::GetTimeDependencyMode() {
+    return 1;
+}
 
-const DSPROPERTIES_MAP* Bars::GetPropertiesMap() const { return &effectPropertiesMap(); }
+const DSPROPERTIES_MAP* Bars::GetPropertiesMap() const {
+    return &effectPropertiesMap();
+}
 
 // --- parameters -----------------------------------------------------------------------------
 

@@ -1,8 +1,8 @@
 #include "plugin/effect/kt_ds_effect.hpp"
 
 #include "plugin/module/class_ids.hpp"
-#include "sdk/platform/com.hpp"
 #include "sdk/host/viewer.hpp"
+#include "sdk/platform/com.hpp"
 
 namespace pattix {
 namespace {
@@ -20,7 +20,9 @@ KtDsEffect::~KtDsEffect() {
     } while (pushCount() > 0);
 }
 
-std::pair<float, float> KtDsEffect::frameOffset(double /*time*/) { return {0.0f, 0.0f}; }
+std::pair<float, float> KtDsEffect::frameOffset(double /*time*/) {
+    return {0.0f, 0.0f};
+}
 
 HRESULT KtDsEffect::pushOverlay(IUnknown* inspected) {
     if (inspected == nullptr) return E_POINTER;
@@ -38,8 +40,8 @@ HRESULT KtDsEffect::pushOverlay(IUnknown* inspected) {
                             &m_ControllerContext);
     void* object = nullptr;
     hr = tool->QueryInterface(CLSID_KtTInteract, &object);
-    m_pOverlayTool = SUCCEEDED(hr) ? static_cast<KtTInteract*>(static_cast<IUnknown*>(object))
-                                   : nullptr;
+    m_pOverlayTool =
+        SUCCEEDED(hr) ? static_cast<KtTInteract*>(static_cast<IUnknown*>(object)) : nullptr;
     if (m_pOverlayTool != nullptr) markOverlayChanged();
     tool->Release();
     return hr;

@@ -51,14 +51,14 @@ inline constexpr std::int32_t kStopCodeInterrupted = 10000;
 // What the host's category makes of the effect: which images it needs and what it shows. The
 // numbers are the ones the host's information records and the effect's copies carry.
 enum KtEffectKind : std::int32_t {
-    kKindUnplaced = 0,       // no known category: only the output image
-    kKindFilter = 1,         // one input; shows the property pages
-    kKindPlainFilter = 2,    // one input, no pages
-    kKindGenerator = 3,      // only the output image; shows the property pages
-    kKindMasked = 4,         // one input and the host's pixel mask; no viewer overlay
-    kKindTransition = 5,     // two inputs
-    kKindOtherFilter = 6,    // one input; no category gives it
-    kKindOutputOnly = 7,     // only the output image, no pages
+    kKindUnplaced = 0,     // no known category: only the output image
+    kKindFilter = 1,       // one input; shows the property pages
+    kKindPlainFilter = 2,  // one input, no pages
+    kKindGenerator = 3,    // only the output image; shows the property pages
+    kKindMasked = 4,       // one input and the host's pixel mask; no viewer overlay
+    kKindTransition = 5,   // two inputs
+    kKindOtherFilter = 6,  // one input; no category gives it
+    kKindOutputOnly = 7,   // only the output image, no pages
 };
 
 enum KtRegistrationFlag : std::uint8_t { kPagesHandedOver = 1 << 0 };

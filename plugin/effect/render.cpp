@@ -56,8 +56,9 @@ ImageGeometry imageGeometry(IDSImage* image, IDSCoordinateManager* coordinates) 
     image->GetWorldOrigin(&x, &y);
     const double originFactor = aspectFactor();
     const double sizeFactor = aspectFactor();
-    geometry.rect = {static_cast<float>(width * sizeFactor), static_cast<float>(height * sizeFactor),
-                     static_cast<float>(x * originFactor), static_cast<float>(y * originFactor)};
+    geometry.rect = {static_cast<float>(width * sizeFactor),
+                     static_cast<float>(height * sizeFactor), static_cast<float>(x * originFactor),
+                     static_cast<float>(y * originFactor)};
     if (coordinates != nullptr) {
         int px = 0, py = 0, pw = 0, ph = 0;
         if (SUCCEEDED(coordinates->WorldToPixels(x, y, width, height, &px, &py, &pw, &ph))) {
@@ -106,8 +107,8 @@ HRESULT wrapImage(KtTexture<Pixel, WorkColour>& texture, IDSImage* image,
     if (width < 1 || height < 1 || buffer == nullptr) return S_OK;
     constexpr int bpp = PixelPath<Pixel>::kBytesPerPixel;
     const std::int64_t rowBytes = static_cast<std::int64_t>(width) * bpp;
-    if (rowBytes > std::numeric_limits<std::int32_t>::max() ||
-        !fitsAroundOrigin(width, origin.x) || !fitsAroundOrigin(height, origin.y)) {
+    if (rowBytes > std::numeric_limits<std::int32_t>::max() || !fitsAroundOrigin(width, origin.x) ||
+        !fitsAroundOrigin(height, origin.y)) {
         return E_INVALIDARG;
     }
     texture.setSize(width, height);

@@ -46,7 +46,7 @@ enum KtBarPattern : std::int32_t {
 
 template <class Pixel, class WorkColour, int Max>
 class KtColBarGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
-  public:
+public:
     using Texture = KtTexture<Pixel, WorkColour>;
     using Component = typename Pixel::Component;
     static_assert(Max == Pixel::maxValue, "Max is the pixel type's largest component value");
@@ -75,7 +75,7 @@ class KtColBarGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
         this->walkRows(*texture, frame, Pixel{}, painter);
     }
 
-  private:
+private:
     // Bars 0-6 have colours; bar 7, and any remainder run on the right (k >= 8), are black.
     static constexpr std::int32_t kBlackBar = 7;
     using Palette = std::array<Pixel, kBlackBar + 1>;
@@ -103,8 +103,7 @@ class KtColBarGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
 
         void layRuns(KtColumnSpan inside, std::int32_t width) noexcept {
             std::int32_t barWidth = static_cast<std::int32_t>(width * 0.125);
-            if (barWidth <= 1)
-                barWidth = 1;
+            if (barWidth <= 1) barWidth = 1;
             std::int32_t bar = inside.x0 / barWidth;
             for (std::int32_t x = inside.x0; x < inside.x1; ++bar) {
                 const std::int32_t runEnd =
@@ -117,8 +116,7 @@ class KtColBarGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
         void paint(const KtRunWriter& writer, Pixel* out, std::int32_t, std::int32_t,
                    std::int32_t r) const noexcept {
             const Palette* palette = generator.paletteForRow(palettes, r, subBandTop, reverseTop);
-            if (palette == nullptr)
-                return;
+            if (palette == nullptr) return;
             for (std::int32_t i = 0; i < runCount; ++i) {
                 writer.fill(out, runs[i].length, (*palette)[runs[i].bar]);
                 out += runs[i].length;
@@ -136,8 +134,7 @@ class KtColBarGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
             case kEiaBars:
                 return r <= subBandTop ? &palettes.subBand : &palettes.main;
             case kSmpteBars:
-                if (r <= subBandTop)
-                    return &palettes.subBand;
+                if (r <= subBandTop) return &palettes.subBand;
                 return r <= reverseTop ? &palettes.reverse : &palettes.main;
             default:
                 return nullptr;  // an unknown pattern leaves the frame's pixels as they were
@@ -161,8 +158,7 @@ class KtColBarGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
         Palettes palettes;
         for (std::int32_t k = 0; k <= kBlackBar; ++k) {
             Component level = threeQuarters;
-            if (pattern == kBars100 || (pattern == kEbuBars && k == 0))
-                level = full;
+            if (pattern == kBars100 || (pattern == kEbuBars && k == 0)) level = full;
             palettes.main[k] = colour(level, kRed[k], kGreen[k], kBlue[k]);
         }
 

@@ -11,7 +11,7 @@ namespace pattix {
 
 template <class T>
 class Generator : public Imager {
-  public:
+public:
     using TextureType = T;
 
     // Called once before the passes, per thread in every pass, and once after the passes (also
@@ -36,19 +36,18 @@ class Generator : public Imager {
 
         begin(texture);
         for (pass = 0; pass < passCount; ++pass) {
-            if (stopRequested())
-                break;
+            if (stopRequested()) break;
             if (imagerFlags & kImagerNoThreads) {
                 generate(texture);
             } else {
-                runParallel(windowPixels() * sizeof(typename T::PixelType),
-                            &Generator::generateJob, 2, this, texture);
+                runParallel(windowPixels() * sizeof(typename T::PixelType), &Generator::generateJob,
+                            2, this, texture);
             }
         }
         end(texture);
     }
 
-  private:
+private:
     static void generateJob(void* self, void* texture, void*, void*, void*, void*) {
         static_cast<Generator*>(self)->generate(static_cast<T*>(texture));
     }

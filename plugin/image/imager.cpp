@@ -15,7 +15,8 @@ struct Window {
 // Clamps one axis of a window to the coordinates first..last; an end is clamped as the last
 // row or column it includes. A window that misses the texture on this axis becomes empty
 // rather than collapsing onto the edge, where it would draw pixels nobody asked for.
-void clipAxis(std::int32_t& low, std::int32_t& high, std::int32_t first, std::int32_t last) noexcept {
+void clipAxis(std::int32_t& low, std::int32_t& high, std::int32_t first,
+              std::int32_t last) noexcept {
     const bool misses = low > last || high - 1 < first;
     low = std::clamp(low, first, last);
     high = misses ? low : std::clamp(high - 1, first, last) + 1;
@@ -30,17 +31,13 @@ Window clipToTexture(Window w, const KtTexIndexer& texture) noexcept {
 }  // namespace
 
 bool KtInteruptable::stopRequested() const noexcept {
-    if (interrupt == nullptr)
-        return false;
+    if (interrupt == nullptr) return false;
     std::atomic_ref<std::int32_t> aborted(interrupt->aborted);
-    if (aborted.load(std::memory_order_acquire) != 0)
-        return true;
-    if (interrupt->callback == nullptr)
-        return false;
+    if (aborted.load(std::memory_order_acquire) != 0) return true;
+    if (interrupt->callback == nullptr) return false;
     const int answer = interrupt->callback(
         interrupt->userData, reinterpret_cast<char*>(interrupt) + sizeof(KtInterruptRecord));
-    if (answer == 0)
-        return false;
+    if (answer == 0) return false;
     aborted.store(answer, std::memory_order_release);
     return true;
 }
@@ -85,28 +82,25 @@ KtRowBand Imager::threadRows() const noexcept {
 
     const std::int32_t rows = windowed ? w.y1 - w.y0 : targetHeight;
     const std::int32_t step = fieldMode == 1 || fieldMode == 2 ? 2 : 1;
-    if (rows <= 0)
-        return {0, 0, step};
+    if (rows <= 0) return {0, 0, step};
     // In 64 bits: count + rows - 1 passes 2^31 for pictures of nearly 2^31 rows, and so may the
     // first row of an empty band moved to the field's parity.
     const std::int64_t chunk = (std::int64_t{count} + rows - 1) / count;
     const std::int64_t offset = windowed ? w.y0 : 0;
     const std::int64_t start = std::min<std::int64_t>(index * chunk, rows);
-    const std::int64_t end = index == count - 1 ? rows : std::min<std::int64_t>(start + chunk, rows);
+    const std::int64_t end =
+        index == count - 1 ? rows : std::min<std::int64_t>(start + chunk, rows);
     std::int64_t first = start + offset;
     const std::int64_t last = end + offset;
     // Parity is that of the absolute row number; `& 1` is right for negative rows too.
-    if (fieldMode == 1 && (first & 1) != 0)
-        ++first;
-    if (fieldMode == 2 && (first & 1) == 0)
-        ++first;
+    if (fieldMode == 1 && (first & 1) != 0) ++first;
+    if (fieldMode == 2 && (first & 1) == 0) ++first;
     return {static_cast<std::int32_t>(std::min(first, last)), static_cast<std::int32_t>(last),
             step};
 }
 
 KtColumnSpan Imager::columns() const noexcept {
-    if (imagerFlags & kImagerWindowSet)
-        return {windowX0, windowX1};
+    if (imagerFlags & kImagerWindowSet) return {windowX0, windowX1};
     return {0, targetWidth};
 }
 
@@ -118,10 +112,9 @@ std::size_t Imager::windowPixels() const noexcept {
         windowed ? std::int64_t{windowX1} - windowX0 : std::int64_t{targetWidth};
     const std::int64_t rows =
         windowed ? std::int64_t{windowY1} - windowY0 : std::int64_t{targetHeight};
-    return columns > 0 && rows > 0
-               ? static_cast<std::size_t>(static_cast<std::uint64_t>(columns) *
-                                          static_cast<std::uint64_t>(rows))
-               : 0;
+    return columns > 0 && rows > 0 ? static_cast<std::size_t>(static_cast<std::uint64_t>(columns) *
+                                                              static_cast<std::uint64_t>(rows))
+                                   : 0;
 }
 
 }  // namespace pattix

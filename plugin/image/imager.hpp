@@ -19,7 +19,7 @@ struct KtInterruptRecord {
 };
 
 class KtInteruptable {
-  public:
+public:
     KtInterruptRecord* interrupt = nullptr;  // null: never stop
 
     KtInteruptable() noexcept = default;
@@ -51,9 +51,10 @@ struct KtRowBand {
     }
 };
 
-// The rows of a band in the order their memory lies, so each thread walks memory sequentially: upward from `first` for a positive row step in bytes, downward from the band's
-// last row for a negative one, as in the host's 16-bit buffers, which are written ~1.5 times
-// faster in address order than against it.
+// The rows of a band in the order their memory lies, so each thread walks memory sequentially:
+// upward from `first` for a positive row step in bytes, downward from the band's last row for a
+// negative one, as in the host's 16-bit buffers, which are written ~1.5 times faster in address
+// order than against it.
 struct KtRowWalk {
     std::int32_t start;
     std::int32_t step;
@@ -75,7 +76,7 @@ struct KtColumnSpan {
 };
 
 class Imager : public KtInteruptable {
-  public:
+public:
     std::uint8_t imagerFlags = 0;
     std::int32_t windowX0 = 0;
     std::int32_t windowY0 = 0;
@@ -101,7 +102,7 @@ class Imager : public KtInteruptable {
     // Pixels of the window (the whole texture without one), over all threads.
     std::size_t windowPixels() const noexcept;
 
-  protected:
+protected:
     // Clamps the window to the texture's coordinates (or takes the whole texture without one)
     // and records whether what remains is anything but the whole texture.
     void normaliseWindow(const KtTexIndexer& texture) noexcept;

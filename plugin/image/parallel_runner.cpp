@@ -71,13 +71,12 @@ void runAsBand(const JobRecord& job, int band) noexcept {
 // The parked workers of one processor count. Everything but the atomics is written only by a
 // run's calling thread under the run mutex, while no worker holds a band.
 class WorkerPool {
-  public:
+public:
     // Starts one worker per band but band 0. A worker that cannot be started leaves its band to
     // the calling thread. Null when memory runs out.
     static WorkerPool* start(int bands) noexcept {
         auto* pool = new (std::nothrow) WorkerPool(bands);
-        if (pool == nullptr)
-            return nullptr;
+        if (pool == nullptr) return nullptr;
         pool->m_Ids.reset(new (std::nothrow) std::thread::id[bands]);
         pool->m_Offers.reset(new (std::nothrow) std::atomic<bool>[bands]);
         pool->m_Workers.reset(new (std::nothrow) std::thread[bands]);
@@ -108,8 +107,7 @@ class WorkerPool {
             m_Generation.fetch_add(1, std::memory_order_release);
             m_Generation.notify_all();
             for (int band = 1; band < m_Bands; ++band) {
-                if (m_Workers[band].joinable())
-                    m_Workers[band].join();
+                if (m_Workers[band].joinable()) m_Workers[band].join();
             }
         }
     }
@@ -146,7 +144,7 @@ class WorkerPool {
         m_Job = nullptr;
     }
 
-  private:
+private:
     explicit WorkerPool(int bands) noexcept : m_Bands(bands) {}
 
     // True for the one thread, worker or caller, that gets the band of this run.
@@ -160,10 +158,8 @@ class WorkerPool {
         for (;;) {
             m_Generation.wait(seen, std::memory_order_acquire);
             seen = m_Generation.load(std::memory_order_acquire);
-            if (m_Quit.load(std::memory_order_relaxed))
-                return;
-            if (!take(band))
-                continue;  // the calling thread got there first
+            if (m_Quit.load(std::memory_order_relaxed)) return;
+            if (!take(band)) continue;  // the calling thread got there first
             t_inRun = true;
             m_Job->run();
             t_inRun = false;
@@ -199,8 +195,7 @@ void stopPoolLocked() noexcept {
 struct PoolReaper {
     ~PoolReaper() {
         std::unique_lock<std::mutex> runLock(g_runMutex, std::try_to_lock);
-        if (runLock.owns_lock())
-            stopPoolLocked();
+        if (runLock.owns_lock()) stopPoolLocked();
     }
 } g_reaper;
 
@@ -208,8 +203,7 @@ JobRecord makeRecord(ParallelJob job, int argumentCount,
                      void* const (&given)[kMaxParallelArguments]) {
     JobRecord record{job, {}};
     const int kept = std::clamp(argumentCount, 0, kMaxParallelArguments);
-    for (int i = 0; i < kept; ++i)
-        record.arguments[i] = given[i];
+    for (int i = 0; i < kept; ++i) record.arguments[i] = given[i];
     return record;
 }
 
@@ -222,23 +216,18 @@ void runRecord(const JobRecord& record, std::size_t workBytes) noexcept {
     std::lock_guard<std::mutex> runLock(g_runMutex);
     g_running.store(true, std::memory_order_release);
     if (workBytes < g_splitThreshold.load(std::memory_order_relaxed)) {
-        for (int band = 0; band < count; ++band)
-            runAsBand(record, band);
+        for (int band = 0; band < count; ++band) runAsBand(record, band);
     } else {
-        if (g_pool != nullptr && g_pool->bands() != count)
-            stopPoolLocked();
-        if (g_pool == nullptr)
-            g_pool = WorkerPool::start(count);
+        if (g_pool != nullptr && g_pool->bands() != count) stopPoolLocked();
+        if (g_pool == nullptr) g_pool = WorkerPool::start(count);
         if (g_pool != nullptr) {
             g_pool->run(record);
         } else {
-            for (int band = 0; band < count; ++band)
-                runAsBand(record, band);
+            for (int band = 0; band < count; ++band) runAsBand(record, band);
         }
     }
     g_running.store(false, std::memory_order_release);
-    if (g_stopAfterRun.load(std::memory_order_relaxed))
-        stopPoolLocked();
+    if (g_stopAfterRun.load(std::memory_order_relaxed)) stopPoolLocked();
 }
 
 }  // namespace
@@ -252,16 +241,14 @@ void runParallel(ParallelJob job, int argumentCount, void* argument0, void* argu
 void runParallel(std::size_t workBytes, ParallelJob job, int argumentCount, void* argument0,
                  void* argument1, void* argument2, void* argument3, void* argument4,
                  void* argument5) noexcept {
-    if (job == nullptr)
-        return;
+    if (job == nullptr) return;
     void* const given[kMaxParallelArguments] = {argument0, argument1, argument2,
                                                 argument3, argument4, argument5};
     runRecord(makeRecord(job, argumentCount, given), workBytes);
 }
 
 int threadIndex() noexcept {
-    if (t_bandOverride >= 0)
-        return t_bandOverride;
+    if (t_bandOverride >= 0) return t_bandOverride;
     if (!kThreadingEnabled || !t_inRun || !g_running.load(std::memory_order_acquire) ||
         processorCount() < 2 || g_pool == nullptr) {
         return 0;
@@ -269,8 +256,7 @@ int threadIndex() noexcept {
     const std::thread::id self = std::this_thread::get_id();
     const std::thread::id* ids = g_pool->ids();
     for (int i = 0; i < g_pool->bands(); ++i) {
-        if (ids[i] == self)
-            return i;
+        if (ids[i] == self) return i;
     }
     return 0;
 }

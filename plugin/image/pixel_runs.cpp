@@ -14,10 +14,8 @@ namespace {
 // Pixel stores start at multiples of 8 bytes from the run's start, so an 8-byte pattern of one
 // 8-byte pixel or two 4-byte pixels stays in phase; a 4-byte pixel may be left at the end.
 void fillTail(char* out, char* end, std::uint64_t pattern) noexcept {
-    for (; end - out >= 8; out += 8)
-        std::memcpy(out, &pattern, 8);
-    if (end > out)
-        std::memcpy(out, &pattern, static_cast<std::size_t>(end - out));
+    for (; end - out >= 8; out += 8) std::memcpy(out, &pattern, 8);
+    if (end > out) std::memcpy(out, &pattern, static_cast<std::size_t>(end - out));
 }
 
 #if PATTIX_X86_STORES
@@ -36,8 +34,7 @@ void fillTail(char* out, char* end, std::uint64_t pattern) noexcept {
         if (misalignment != 0) {
             char* const aligned = out + (32 - misalignment);
             fillTail(out, aligned, pattern);
-            if (((aligned - out) & 7) != 0)
-                phased = (pattern >> 32) | (pattern << 32);
+            if (((aligned - out) & 7) != 0) phased = (pattern >> 32) | (pattern << 32);
             out = aligned;
         }
         const __m256i streamed = _mm256_set1_epi64x(static_cast<long long>(phased));
@@ -56,8 +53,7 @@ void fillTail(char* out, char* end, std::uint64_t pattern) noexcept {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 64), block);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 96), block);
     }
-    for (; end - out >= 32; out += 32)
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), block);
+    for (; end - out >= 32; out += 32) _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), block);
     fillTail(out, end, pattern);
 }
 

@@ -27,22 +27,20 @@ inline constexpr std::size_t kStreamingFrameBytes = std::size_t{32} << 20;
 // scalar store per pixel, several times slower than memset, so long runs go through the wide
 // fill instead; the result is the same.
 class KtRunWriter {
-  public:
+public:
     explicit KtRunWriter(std::size_t frameBytes) noexcept
         : m_bStreaming(frameBytes >= kStreamingFrameBytes) {}
     KtRunWriter(const KtRunWriter&) = delete;
     KtRunWriter& operator=(const KtRunWriter&) = delete;
     ~KtRunWriter() {
-        if (m_bStreaming)
-            detail::finishStreaming();
+        if (m_bStreaming) detail::finishStreaming();
     }
 
     template <class Pixel>
     void fill(Pixel* first, std::int32_t count, const Pixel& value) const noexcept {
         static_assert(sizeof(Pixel) == 4 || sizeof(Pixel) == 8);
         constexpr std::int32_t kShortRun = 16;
-        if (count <= 0)
-            return;
+        if (count <= 0) return;
         if (count < kShortRun) {
             std::fill_n(first, count, value);
             return;
@@ -74,7 +72,7 @@ class KtRunWriter {
                               m_bStreaming);
     }
 
-  private:
+private:
     bool m_bStreaming;
 };
 

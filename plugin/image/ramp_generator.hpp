@@ -37,7 +37,7 @@ enum KtRampOriginFlag : std::uint8_t {
 
 template <class Pixel, class WorkColour, int Max>
 class KtRampGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
-  public:
+public:
     using Texture = KtTexture<Pixel, WorkColour>;
     using Component = typename Pixel::Component;
     static_assert(Max == Pixel::maxValue, "Max is the pixel type's largest component value");
@@ -61,17 +61,16 @@ class KtRampGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
                             : static_cast<std::int32_t>(texture->yAxis.origin);
         const Pixel black(0, 0, 0, lowBits<Pixel>(alphaValue));
         if (direction == kRampHorizontal) {
-            this->walkRows(*texture, frame, black, HorizontalPainter{*this, frame.width,
-                                                                     frame.height, reverse, black});
+            this->walkRows(*texture, frame, black,
+                           HorizontalPainter{*this, frame.width, frame.height, reverse, black});
         } else {
             frame.fromOtherEnd = reverse;
             const VerticalPainter painter = verticalPainter(frame, black);
-            if (painter.fits)
-                this->walkRows(*texture, frame, black, painter);
+            if (painter.fits) this->walkRows(*texture, frame, black, painter);
         }
     }
 
-  private:
+private:
     static constexpr Component kFull = Pixel::unitValue;  // full scale F, also the clamp limit
 
     // What the pixel rule gives along one line of the band axis: which channels ramp (none:
@@ -98,8 +97,7 @@ class KtRampGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
     // single-precision like the original's; the crossed RGB band quotient is double precision
     // and, unlike the others, its divisor is not raised to 1.
     BandLook lookAt(std::int32_t s, std::int32_t bandAxisLength, bool reverseBands) const noexcept {
-        if (s < 0 || s >= bandAxisLength)
-            return {};
+        if (s < 0 || s >= bandAxisLength) return {};
         const float length = static_cast<float>(bandAxisLength);
         const float sf = static_cast<float>(s);
         switch (rampType) {
@@ -129,8 +127,7 @@ class KtRampGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
     // Pixel rule, steps 3-5, for ramp position t on a ramp of length L (0 <= t < L).
     Pixel rampPixel(const BandLook& look, std::int32_t t, std::int32_t rampLength,
                     const Pixel& black) const noexcept {
-        if (look.black())
-            return black;
+        if (look.black()) return black;
         const std::int32_t position = look.backwards ? rampLength - t - 1 : t;
         double level = static_cast<double>(kFull) * position / rampLength + 0.5;
         level = std::clamp(level, 0.0, static_cast<double>(kFull));
@@ -232,8 +229,7 @@ class KtRampGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
         for (std::int32_t x = x0; x < x1;) {
             const BandLook look = lookAt(x, frame.width, false);
             std::int32_t end = x + 1;
-            while (end < x1 && lookAt(end, frame.width, false) == look)
-                ++end;
+            while (end < x1 && lookAt(end, frame.width, false) == look) ++end;
             if (painter.runCount == kMaxColumnRuns) {
                 painter.fits = false;  // beyond the bound above: cannot happen
                 return painter;

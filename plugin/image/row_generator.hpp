@@ -31,9 +31,9 @@ struct KtFrameRows {
 //   rowLook(std::int32_t r): something comparable that is equal for rows painted alike; each
 //   such row after the first of its run is then copied from that first row.
 template <class Painter, class Pixel>
-concept KtRowPainter =
-    requires(const Painter& painter, const KtRunWriter& writer, Pixel* out, std::int32_t n) {
-        painter.paint(writer, out, n, n, n);
+concept KtRowPainter = requires(const Painter& painter, const KtRunWriter& writer, Pixel* out,
+                                std::int32_t n) {
+    painter.paint(writer, out, n, n, n);
 };
 template <class Painter>
 concept KtRowsRepeat = requires(const Painter& painter, std::int32_t r) {
@@ -42,10 +42,10 @@ concept KtRowsRepeat = requires(const Painter& painter, std::int32_t r) {
 
 template <class T>
 class RowGenerator : public Generator<T> {
-  public:
+public:
     using Pixel = typename T::PixelType;
 
-  protected:
+protected:
     // The columns of the window that lie inside a frame of the given width.
     KtColumnSpan frameColumns(std::int32_t frameWidth) const noexcept {
         const KtColumnSpan span = this->columns();
@@ -55,13 +55,12 @@ class RowGenerator : public Generator<T> {
 
     // Paints the calling thread's band: pixels outside the frame become `outside`.
     template <class Painter>
-        requires KtRowPainter<Painter, Pixel>
+    requires KtRowPainter<Painter, Pixel>
     void walkRows(const T& texture, const KtFrameRows& frame, const Pixel& outside,
                   const Painter& painter) const noexcept {
         const KtRowBand band = this->threadRows();
         const KtColumnSpan span = this->columns();
-        if (band.first >= band.last || span.x0 >= span.x1)
-            return;
+        if (band.first >= band.last || span.x0 >= span.x1) return;
         const std::int32_t spanWidth = span.x1 - span.x0;
         const KtColumnSpan inside = frameColumns(frame.width);
         const std::int32_t inside0 = inside.x0;
@@ -76,12 +75,10 @@ class RowGenerator : public Generator<T> {
         const KtRowWalk walk(band, texture.rowBytes);
         for (std::int32_t visited = 0, y = walk.start; visited < walk.count;
              ++visited, y += walk.step) {
-            if (this->stopRequested())
-                return;
+            if (this->stopRequested()) return;
             Pixel* const row = texture.pixelAt(span.x0, y);
             std::int32_t r = y - frame.originY;
-            if (frame.fromOtherEnd)
-                r = frame.height - 1 - r;
+            if (frame.fromOtherEnd) r = frame.height - 1 - r;
             if (r < 0 || r >= frame.height) {
                 writer.fill(row, spanWidth, outside);
                 continue;
@@ -102,7 +99,7 @@ class RowGenerator : public Generator<T> {
         }
     }
 
-  private:
+private:
     template <class Painter>
     static auto rowLookOf(const Painter& painter, std::int32_t r) noexcept {
         if constexpr (KtRowsRepeat<Painter>) {

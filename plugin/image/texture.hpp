@@ -43,11 +43,9 @@ struct KtTexAxis {
     // window in border mode). The window never starts below 0, so -1 is free to mean none.
     std::int32_t map(std::int32_t i) const noexcept {
         const std::int32_t m = windowCount;
-        if (m <= 0)
-            return -1;
+        if (m <= 0) return -1;
         const std::int32_t d = i - windowLow;
-        if (d >= 0 && d < m)
-            return windowLow + d;
+        if (d >= 0 && d < m) return windowLow + d;
         switch (wrapMode) {
             case kWrapClamp:
                 return d < 0 ? windowLow : windowHigh;
@@ -83,7 +81,7 @@ struct KtTexAxis {
 
 // The untyped base: the two axes and the operations that need no pixel type.
 class KtTexIndexer {
-  public:
+public:
     KtTexAxis xAxis;
     KtTexAxis yAxis;
 
@@ -126,7 +124,7 @@ class KtTexIndexer {
     std::int32_t width() const noexcept { return xAxis.size; }
     std::int32_t height() const noexcept { return yAxis.size; }
 
-  private:
+private:
     static void setAxisWindow(KtTexAxis& axis, std::int32_t a, std::int32_t b) noexcept {
         const std::int32_t last = axis.size - 1;
         auto clampIndex = [last](std::int32_t v) {
@@ -140,7 +138,7 @@ class KtTexIndexer {
 
 template <class Pixel, class WorkColour>
 class KtTexture : public KtTexIndexer {
-  public:
+public:
     using PixelType = Pixel;
     using WorkColourType = WorkColour;
 
@@ -159,8 +157,7 @@ class KtTexture : public KtTexIndexer {
 
     // Becomes a non-owning view of the other texture's pixels.
     virtual void refer(const KtTexture& other) noexcept {
-        if (&other == this)
-            return;
+        if (&other == this) return;
         releaseData();
         xAxis = other.xAxis;
         yAxis = other.yAxis;
@@ -224,14 +221,13 @@ class KtTexture : public KtTexIndexer {
         return storedPixel(x - xAxis.start, y - yAxis.start);
     }
 
-  private:
+private:
     Pixel storedOrBorder(std::int32_t i, std::int32_t j) const noexcept {
         return i < 0 || j < 0 ? border : *storedPixel(i, j);
     }
 
     void releaseData() noexcept {
-        if (ownsData && data != nullptr)
-            ::operator delete(data);
+        if (ownsData && data != nullptr) ::operator delete(data);
         data = nullptr;
         ownsData = 0;
     }

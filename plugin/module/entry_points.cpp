@@ -68,7 +68,9 @@ PATTIX_ENTRY HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv)
     return CLASS_E_CLASSNOTAVAILABLE;
 }
 
-PATTIX_ENTRY HRESULT DllCanUnloadNow() { return moduleCount().load() == 0 ? S_OK : S_FALSE; }
+PATTIX_ENTRY HRESULT DllCanUnloadNow() {
+    return moduleCount().load() == 0 ? S_OK : S_FALSE;
+}
 
 PATTIX_ENTRY HRESULT DllRegisterServer() {
     const HINSTANCE instance = moduleInstance();

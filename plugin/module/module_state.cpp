@@ -20,15 +20,23 @@ const ControlMessages g_controlMessages = registerControlMessages();
 
 }  // namespace
 
-HINSTANCE moduleInstance() { return g_instance; }
-void setModuleInstance(HINSTANCE instance) { g_instance = instance; }
-const HINSTANCE* moduleInstanceHandle() { return &g_instance; }
+HINSTANCE moduleInstance() {
+    return g_instance;
+}
+void setModuleInstance(HINSTANCE instance) {
+    g_instance = instance;
+}
+const HINSTANCE* moduleInstanceHandle() {
+    return &g_instance;
+}
 
 std::atomic<LONG>& moduleCount() {
     static std::atomic<LONG> count{0};
     return count;
 }
 
-const ControlMessages& controlMessages() { return g_controlMessages; }
+const ControlMessages& controlMessages() {
+    return g_controlMessages;
+}
 
 }  // namespace pattix

@@ -74,19 +74,16 @@ float KtT2DAxis::aspectY() const {
 KtPoint KtT2DAxis::aspectHandle() const {
     const float s = m_fScale;
     const float reach = kArmLength * s;
-    if (!enabled(kAnyScale))
-        return {aspectX() * reach, aspectY() * reach};
+    if (!enabled(kAnyScale)) return {aspectX() * reach, aspectY() * reach};
     const KtPoint corner{scaleFactorX() * reach, scaleFactorY() * reach};
     const float length = std::sqrt(corner.x * corner.x + corner.y * corner.y);
-    if (length == 0.0f)
-        return corner;
+    if (length == 0.0f) return corner;
     const float offset = kAspectOffset * s;
     return {corner.x + offset * corner.x / length, corner.y + offset * corner.y / length};
 }
 
 void KtT2DAxis::rebuildMatrix() {
-    if (!hasAxisFlag(kMatrixDirty))
-        return;
+    if (!hasAxisFlag(kMatrixDirty)) return;
     Affine2D matrix;
     matrix.scale(scaleFactorX(), scaleFactorY());
     matrix.rotate(radians(m_fRotation));
@@ -100,15 +97,12 @@ void KtT2DAxis::updateBounds() {
     KtExtent extent;
     computeExtent(extent);
     m_Bounds = {extent.xMin, extent.yMin, extent.xMax - extent.xMin, extent.yMax - extent.yMin};
-    if (m_pParent != nullptr)
-        m_pParent->childChanged(this);
+    if (m_pParent != nullptr) m_pParent->childChanged(this);
 }
 
 bool KtT2DAxis::followCentre(const KtPoint& centre) {
-    if (!hasAxisFlag(kShowAll) && (m_nEnabledParts & kCentre) != kCentre)
-        return false;
-    if (m_Centre.x == centre.x && m_Centre.y == centre.y)
-        return false;
+    if (!hasAxisFlag(kShowAll) && (m_nEnabledParts & kCentre) != kCentre) return false;
+    if (m_Centre.x == centre.x && m_Centre.y == centre.y) return false;
     m_Centre = centre;
     setAxisFlag(kMatrixDirty, true);
     updateBounds();
@@ -178,20 +172,17 @@ KtTObject* KtT2DAxis::pick(float x, float y, float tolX, float tolY) {
         m_pActive = nullptr;
         return nullptr;
     }
-    if (m_pActive != this || m_nPart != part)
-        requestRedraw();
+    if (m_pActive != this || m_nPart != part) requestRedraw();
     m_pActive = this;
     m_nPart = part;
     return this;
 }
 
 int KtT2DAxis::penDown(float x, float y) {
-    if (m_nPart == 0)
-        return 0;
+    if (m_nPart == 0) return 0;
     sendMessage(AxisGrab, m_nPart);
     m_GrabPoint = {x, y};
-    if (m_nPart == kRotate)
-        m_fGrabAngle = std::atan2(y - m_Centre.y, x - m_Centre.x);
+    if (m_nPart == kRotate) m_fGrabAngle = std::atan2(y - m_Centre.y, x - m_Centre.x);
     if (m_nPart == kUniformScale || m_nPart == kScaleX || m_nPart == kScaleY ||
         m_nPart == kAspect) {
         const float a = -radians(m_fRotation);
@@ -225,10 +216,8 @@ int KtT2DAxis::drag(float x, float y) {
         float step = static_cast<float>((a - m_fGrabAngle) * kDegreesPerRadian);
         m_fGrabAngle = a;
         // atan2 jumps by a full turn where the pen crosses the negative x axis.
-        if (step > 180.0f)
-            step -= 360.0f;
-        if (step < -180.0f)
-            step += 360.0f;
+        if (step > 180.0f) step -= 360.0f;
+        if (step < -180.0f) step += 360.0f;
         m_fRotation += step;
     } else if (m_nPart == kUniformScale) {
         const float qx = l.x / m_fScaleX;
@@ -242,10 +231,8 @@ int KtT2DAxis::drag(float x, float y) {
         const float qx = l.x / m_fScaleX;
         const float qy = l.y / m_fScaleY;
         if (qx < 0.0f || qy < 0.0f) {
-            if (m_fAspect < 0.0f)
-                m_fAspect = -1.0f;
-            if (m_fAspect > 0.0f)
-                m_fAspect = 1.0f;
+            if (m_fAspect < 0.0f) m_fAspect = -1.0f;
+            if (m_fAspect > 0.0f) m_fAspect = 1.0f;
         } else {
             m_fAspect = qy <= qx ? 1.0f - qy / qx : qx / qy - 1.0f;
         }
@@ -275,8 +262,7 @@ int KtT2DAxis::leave() {
 }
 
 void KtT2DAxis::drawLabel(const KtPoint& point) {
-    if (!m_Description || hasFlag(kPressed))
-        return;
+    if (!m_Description || hasFlag(kPressed)) return;
     const char* format = nullptr;
     switch (m_nPart) {
         case kMoveX:
@@ -369,8 +355,7 @@ void KtT2DAxis::drawArms(bool pressed, bool hovered) {
     const float headLength = kHeadLength * s;
     const float halfWidth = kArmHeadHalfWidth * s;
     for (const std::int32_t arm : {kMoveX, kMoveY}) {
-        if (!enabled(arm))
-            continue;
+        if (!enabled(arm)) continue;
         const bool lit = (m_nPart & arm) != 0;
         OverlayColour colour = AxisMoveColour;
         OverlayColour second = AxisMoveColour;
@@ -405,8 +390,7 @@ void KtT2DAxis::draw() {
     glTranslatef(enabled(kMoveX) ? m_Centre.x : 0.0f, enabled(kMoveY) ? m_Centre.y : 0.0f, 0.0f);
     glPushMatrix();
     glPushMatrix();
-    if (enabled(kRotate))
-        glRotatef(m_fRotation, 0.0f, 0.0f, 1.0f);
+    if (enabled(kRotate)) glRotatef(m_fRotation, 0.0f, 0.0f, 1.0f);
 
     if (enabled(kAspect) && m_nPart == kAspect && (pressed || hovered)) {
         drawDashedLine(0.0f, 0.0f, 0.0f, kAspectGuide * s, AxisScaleColour, OverlayWhite);
@@ -450,10 +434,8 @@ void KtT2DAxis::draw() {
     if (enabled(kRotate)) {
         OverlayColour a = AxisRotateColour;
         OverlayColour b = AxisRotateColour;
-        if (m_nPart == kRotate && hovered)
-            b = OverlayWhite;
-        if (m_nPart == kRotate && pressed)
-            a = b = OverlayWhite;
+        if (m_nPart == kRotate && hovered) b = OverlayWhite;
+        if (m_nPart == kRotate && pressed) a = b = OverlayWhite;
         const float r = kRotateRadius * s;
         drawDashedLine(0.0f, 0.0f, r, 0.0f, a, b);
         drawDashedArc(0.0f, 0.0f, r, -45.0f, 45.0f, a, b);
@@ -471,8 +453,7 @@ void KtT2DAxis::draw() {
     }
 
     glPopMatrix();  // the rotation
-    if (!hasAxisFlag(kLocked))
-        drawArms(pressed, hovered);
+    if (!hasAxisFlag(kLocked)) drawArms(pressed, hovered);
 
     glPopMatrix();
     if (hasAxisFlag(kShowName) && m_Name) {
@@ -484,8 +465,7 @@ void KtT2DAxis::draw() {
     }
 
     glPopMatrix();
-    if (m_bThroughTransformStack)
-        glPopMatrix();
+    if (m_bThroughTransformStack) glPopMatrix();
 }
 
 // --- KtT2DAxisGroup ---------------------------------------------------------------------------
@@ -511,11 +491,9 @@ KtTObject* KtT2DAxisGroup::pick(float x, float y, float tolX, float tolY) {
             m_pActive = list->m_pCurrent;
             return picked;
         }
-        if (picked != nullptr)
-            childResult = picked;
+        if (picked != nullptr) childResult = picked;
     }
-    if (m_bOwnWidgetShown)
-        return KtT2DAxis::pick(x, y, tolX, tolY);
+    if (m_bOwnWidgetShown) return KtT2DAxis::pick(x, y, tolX, tolY);
     return childResult;
 }
 
@@ -540,10 +518,8 @@ void KtT2DAxisGroup::draw() {
     glPushMatrix();
     glTranslatef((parts & kMoveX) != 0 ? m_Centre.x : 0.0f,
                  (parts & kMoveY) != 0 ? m_Centre.y : 0.0f, 0.0f);
-    if ((parts & kRotate) != 0)
-        glRotatef(m_fRotation, 0.0f, 0.0f, 1.0f);
-    if ((parts & (kAnyScale | kAspect)) != 0)
-        glScalef(scaleFactorX(), scaleFactorY(), 1.0f);
+    if ((parts & kRotate) != 0) glRotatef(m_fRotation, 0.0f, 0.0f, 1.0f);
+    if ((parts & (kAnyScale | kAspect)) != 0) glScalef(scaleFactorX(), scaleFactorY(), 1.0f);
     m_FirstList.drawChildren();
     glPopMatrix();
 }
@@ -565,10 +541,8 @@ void KtT2DAxisGroup::childChanged(KtTObject* /*child*/) {
     const std::int32_t secondState = m_SecondList.getBounds(second);
     m_ChildrenExtent = KtExtent::empty();
     if (firstState != KtTContainer::kSomeUnbounded && secondState != KtTContainer::kSomeUnbounded) {
-        if (firstState == KtTContainer::kAllBounded)
-            m_ChildrenExtent.include(first);
-        if (secondState == KtTContainer::kAllBounded)
-            m_ChildrenExtent.include(second);
+        if (firstState == KtTContainer::kAllBounded) m_ChildrenExtent.include(first);
+        if (secondState == KtTContainer::kAllBounded) m_ChildrenExtent.include(second);
     }
     setFlag(kBounded, firstState != KtTContainer::kSomeUnbounded &&
                           secondState != KtTContainer::kSomeUnbounded);
@@ -583,11 +557,9 @@ void KtT2DAxisGroup::setManager(KtTManager* manager) {
 
 int KtT2DAxisGroup::add(KtTObject* child) {
     KtTContainer& list = m_bAddToSecondList ? m_SecondList : m_FirstList;
-    if (child == nullptr || list.find(child) != nullptr)
-        return 0;
+    if (child == nullptr || list.find(child) != nullptr) return 0;
     const bool wasEmpty = list.m_Children.empty();
-    if (!list.m_Children.append(child))
-        return 0;
+    if (!list.m_Children.append(child)) return 0;
     const bool childBounded = child->hasFlag(kBounded);
     list.m_nBoundsState = childBounded ? KtTContainer::kAllBounded : KtTContainer::kSomeUnbounded;
     setFlag(kBounded, childBounded);
@@ -607,8 +579,7 @@ int KtT2DAxisGroup::add(KtTObject* child) {
 }
 
 int KtT2DAxisGroup::remove(KtTObject* child) {
-    if (child == nullptr)
-        return 0;
+    if (child == nullptr) return 0;
     KtTContainer* holder = nullptr;
     for (KtTContainer* list : {&m_FirstList, &m_SecondList}) {
         if (list->find(child) != nullptr) {
@@ -616,16 +587,12 @@ int KtT2DAxisGroup::remove(KtTObject* child) {
             break;
         }
     }
-    if (holder == nullptr)
-        return 0;
+    if (holder == nullptr) return 0;
     holder->m_Children.remove(child);
     // A removed child may be destroyed next; no pointer to it may stay behind.
-    if (holder->m_pCurrent == child)
-        holder->m_pCurrent = nullptr;
-    if (m_pActive == child)
-        m_pActive = nullptr;
-    if (child->m_pHolder == this)
-        child->m_pHolder = nullptr;
+    if (holder->m_pCurrent == child) holder->m_pCurrent = nullptr;
+    if (m_pActive == child) m_pActive = nullptr;
+    if (child->m_pHolder == this) child->m_pHolder = nullptr;
     child->setManager(nullptr);
     child->setParent(nullptr);
     childChanged(child);
@@ -635,8 +602,7 @@ int KtT2DAxisGroup::remove(KtTObject* child) {
 void KtT2DAxisGroup::setActive(KtTObject* target) {
     KtTObject* active = target != nullptr ? target : this;
     for (KtTContainer* list : {&m_FirstList, &m_SecondList}) {
-        if (list->find(active) != nullptr)
-            list->setCurrent(active);
+        if (list->find(active) != nullptr) list->setCurrent(active);
     }
     m_pActive = active;
 }

@@ -17,7 +17,7 @@ inline constexpr OverlayColour AxisRotateColour{0.0f, 0.6f, 0.0f};
 inline constexpr OverlayColour AxisScaleColour{0.0f, 0.0f, 0.9f};
 
 class KtT2DAxis : public KtTObject, public KtMessageSender {
-  public:
+public:
     // Part codes, also the bits of the enabled parts.
     static constexpr std::int32_t kMoveX = 1;
     static constexpr std::int32_t kMoveY = 2;
@@ -102,13 +102,13 @@ class KtT2DAxis : public KtTObject, public KtMessageSender {
     Affine2D m_InverseMatrix;
     std::uint8_t m_AxisFlags = kMatrixDirty;
 
-  private:
+private:
     void sendMessage(std::int32_t type, std::int32_t value);
     void drawArms(bool pressed, bool hovered);
 };
 
 class KtT2DAxisGroup : public KtT2DAxis {
-  public:
+public:
     KtT2DAxisGroup(const char* name, std::int32_t enabledParts);
     ~KtT2DAxisGroup() override;
 

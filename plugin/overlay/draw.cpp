@@ -31,8 +31,7 @@ constexpr float kPi = 3.1415927f;
 GLUquadric* quadric() {
     if (g_draw.quadric == nullptr) {
         g_draw.quadric = gluNewQuadric();
-        if (g_draw.quadric != nullptr)
-            gluQuadricNormals(g_draw.quadric, GLU_NONE);
+        if (g_draw.quadric != nullptr) gluQuadricNormals(g_draw.quadric, GLU_NONE);
     }
     return g_draw.quadric;
 }
@@ -56,8 +55,7 @@ void segment(float x1, float y1, float x2, float y2) {
 }  // namespace
 
 void releaseQuadric() {
-    if (g_draw.quadric == nullptr)
-        return;
+    if (g_draw.quadric == nullptr) return;
     gluDeleteQuadric(g_draw.quadric);
     g_draw.quadric = nullptr;
 }
@@ -67,29 +65,24 @@ bool quadricExists() {
 }
 
 unsigned int KtTDraw::buildFontLists(HDC deviceContext) {
-    if (deviceContext == nullptr)
-        return 0;
+    if (deviceContext == nullptr) return 0;
     const HFONT font =
         CreateFontA(kFontHeight, 0, 0, 0, kFontWeight, 0, 0, 0, 0, 0, 0, 0, 0, kFontFace);
-    if (font == nullptr)
-        return 0;
+    if (font == nullptr) return 0;
     const HGDIOBJ previous = SelectObject(deviceContext, font);
     const unsigned int first = glGenLists(kFontListCount);
     // The range stays reserved even when the bitmaps cannot be made: its lists are then empty.
-    if (first != 0)
-        wglUseFontBitmapsW(deviceContext, kFirstFontCharacter, kFontListCount, first);
+    if (first != 0) wglUseFontBitmapsW(deviceContext, kFirstFontCharacter, kFontListCount, first);
     SelectObject(deviceContext, previous);
     DeleteObject(font);
     return first;
 }
 
 void KtTDraw::deleteFontLists(unsigned int first) {
-    if (first == 0)
-        return;
+    if (first == 0) return;
     glDeleteLists(first, kFontListCount);
     // Text must not call into lists that are gone, or into a range reusing their names.
-    if (g_draw.fontLists == first)
-        g_draw.fontLists = 0;
+    if (g_draw.fontLists == first) g_draw.fontLists = 0;
 }
 
 void KtTDraw::setFontLists(unsigned int first) {
@@ -101,8 +94,7 @@ unsigned int KtTDraw::fontLists() {
 }
 
 void KtTDraw::drawText(const char* text, std::size_t length, float x, float y) {
-    if (g_draw.fontLists == 0 || text == nullptr)
-        return;
+    if (g_draw.fontLists == 0 || text == nullptr) return;
     glRasterPos2f(x, y);
     glPushAttrib(GL_LIST_BIT);
     glListBase(g_draw.fontLists - kFirstFontCharacter);
@@ -111,8 +103,7 @@ void KtTDraw::drawText(const char* text, std::size_t length, float x, float y) {
 }
 
 void KtTDraw::drawLabelText(const char* text, float x, float y) {
-    if (text == nullptr)
-        return;
+    if (text == nullptr) return;
     const std::size_t length = std::strlen(text);
     // The raster colour is taken when the position is set, so the colour goes first.
     setColour(OverlayShadow);
@@ -138,11 +129,9 @@ namespace {
 
 // A ring (inner == outer drawn as lines) or a filled disk about (x, y); r <= 0 draws nothing.
 void quadricDisk(float x, float y, double inner, float r, GLenum style) {
-    if (!(r > 0.0f))
-        return;
+    if (!(r > 0.0f)) return;
     GLUquadric* q = quadric();
-    if (q == nullptr)
-        return;
+    if (q == nullptr) return;
     glPushMatrix();
     glTranslatef(x, y, 0.0f);
     gluQuadricDrawStyle(q, style);
@@ -152,9 +141,13 @@ void quadricDisk(float x, float y, double inner, float r, GLenum style) {
 
 }  // namespace
 
-void KtTDraw::drawCircle(float x, float y, float r) { quadricDisk(x, y, r, r, GLU_LINE); }
+void KtTDraw::drawCircle(float x, float y, float r) {
+    quadricDisk(x, y, r, r, GLU_LINE);
+}
 
-void KtTDraw::drawDisk(float x, float y, float r) { quadricDisk(x, y, 0.0, r, GLU_FILL); }
+void KtTDraw::drawDisk(float x, float y, float r) {
+    quadricDisk(x, y, 0.0, r, GLU_FILL);
+}
 
 void KtTDraw::drawArc(float x, float y, float r, float fromAngle, float toAngle) {
     glPushMatrix();
@@ -231,8 +224,7 @@ Affine2D& KtTDraw::pushAffine() {
 }
 
 Affine2D& KtTDraw::popAffine() {
-    if (g_draw.top > 0)
-        --g_draw.top;
+    if (g_draw.top > 0) --g_draw.top;
     return g_draw.transforms[g_draw.top];
 }
 

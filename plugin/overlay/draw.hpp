@@ -33,7 +33,7 @@ inline constexpr int kTransformStackSize = 32;
 
 // Gives its derived classes the drawing operations; it has no state of its own.
 class KtTDraw {
-  public:
+public:
     // Text.
     static unsigned int buildFontLists(HDC deviceContext);
     static void deleteFontLists(unsigned int first);

@@ -29,7 +29,9 @@ std::int32_t wholePixels(double size) {
                         : static_cast<std::int32_t>(size);
 }
 
-bool positiveFinite(double value) { return value > 0.0 && std::isfinite(value); }
+bool positiveFinite(double value) {
+    return value > 0.0 && std::isfinite(value);
+}
 
 // The value as a float, when it has a finite one.
 bool asFiniteFloat(double value, float& out) {
@@ -52,8 +54,7 @@ KtTInteract::KtTInteract() : m_bCounted(ClassCounter<KtTInteract>::increment()) 
         axis->updateBounds();
         addObject(axis);
     }
-    m_SrcRect = {0.0f, 0.0f, static_cast<float>(m_nFrameWidth),
-                 static_cast<float>(m_nFrameHeight)};
+    m_SrcRect = {0.0f, 0.0f, static_cast<float>(m_nFrameWidth), static_cast<float>(m_nFrameHeight)};
     m_ViewZero.m_GroupFlags = static_cast<std::uint8_t>(
         m_ViewZero.m_GroupFlags & ~(KtTGroup::kDrawBackground | KtTGroup::kOpaque));
     addObject(&m_ViewZero);
@@ -98,7 +99,9 @@ HRESULT KtTInteract::QueryInterface(REFIID riid, void** ppv) {
     return CDSInteractiveTool::QueryInterface(riid, ppv);
 }
 
-HRESULT KtTInteract::aggregate(void* /*outer*/) { return CLASS_E_NOAGGREGATION; }
+HRESULT KtTInteract::aggregate(void* /*outer*/) {
+    return CLASS_E_NOAGGREGATION;
+}
 
 // --- drawing --------------------------------------------------------------------------------
 
@@ -213,7 +216,9 @@ HRESULT KtTInteract::OnLinkToOperator(IUnknown* op) {
     return hr;
 }
 
-HRESULT KtTInteract::OnUnlinkFromOperator() { return CDSInteractiveTool::OnUnlinkFromOperator(); }
+HRESULT KtTInteract::OnUnlinkFromOperator() {
+    return CDSInteractiveTool::OnUnlinkFromOperator();
+}
 
 HRESULT KtTInteract::OnLinkToViewer(sdk::host::Viewer* viewer) {
     const HRESULT hr = CDSInteractiveTool::OnLinkToViewer(viewer);

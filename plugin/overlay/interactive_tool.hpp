@@ -42,8 +42,8 @@ public:
 
     HRESULT QueryInterface(REFIID riid, void** ppv) override;
     HRESULT OnRender(sdk::host::ViewerSurface* surface) override;
-    HRESULT OnPropertyChanged(REFGUID id, const VARIANT* value, IUnknown* sender,
-                              void* parameters, DWORD flags) override;
+    HRESULT OnPropertyChanged(REFGUID id, const VARIANT* value, IUnknown* sender, void* parameters,
+                              DWORD flags) override;
     HRESULT OnOnTimeChange(double time) override;
     HRESULT OnPenDown(const VWPenEvent* event) override;
     HRESULT OnPenMove(const VWPenEvent* event) override;

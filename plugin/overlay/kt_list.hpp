@@ -9,7 +9,7 @@ namespace pattix {
 
 template <class T>
 class KtList {
-  public:
+public:
     struct Node {
         T item;
         Node* next;
@@ -24,8 +24,7 @@ class KtList {
     // Appends at the tail; false only when no node can be allocated.
     bool append(T item) {
         Node* node = new (std::nothrow) Node{item, nullptr, m_pTail};
-        if (node == nullptr)
-            return false;
+        if (node == nullptr) return false;
         if (m_pTail != nullptr) {
             m_pTail->next = node;
         } else {
@@ -51,8 +50,7 @@ class KtList {
 
     bool contains(T item) const {
         for (const Node* node = m_pHead; node != nullptr; node = node->next) {
-            if (node->item == item)
-                return true;
+            if (node->item == item) return true;
         }
         return false;
     }
@@ -71,8 +69,7 @@ class KtList {
     bool empty() const { return m_pHead == nullptr; }
     int size() const {
         int count = 0;
-        for (const Node* node = m_pHead; node != nullptr; node = node->next)
-            ++count;
+        for (const Node* node = m_pHead; node != nullptr; node = node->next) ++count;
         return count;
     }
     T front() const { return m_pHead != nullptr ? m_pHead->item : T{}; }
@@ -89,8 +86,7 @@ class KtList {
         m_bBackward = true;
     }
     bool next(T& item) {
-        if (m_pCursor == nullptr)
-            return false;
+        if (m_pCursor == nullptr) return false;
         item = m_pCursor->item;
         m_pCursor = m_bBackward ? m_pCursor->previous : m_pCursor->next;
         return true;
@@ -99,14 +95,12 @@ class KtList {
     // Walks without the cursor, for loops that call nothing that could change the list.
     template <class F>
     void forEach(F&& visit) const {
-        for (const Node* node = m_pHead; node != nullptr; node = node->next)
-            visit(node->item);
+        for (const Node* node = m_pHead; node != nullptr; node = node->next) visit(node->item);
     }
 
-  private:
+private:
     void unlink(Node* node) {
-        if (m_pCursor == node)
-            m_pCursor = m_bBackward ? node->previous : node->next;
+        if (m_pCursor == node) m_pCursor = m_bBackward ? node->previous : node->next;
         if (node->previous != nullptr) {
             node->previous->next = node->next;
         } else {

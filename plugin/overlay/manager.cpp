@@ -28,15 +28,12 @@ void KtTManager::draw() {
 }
 
 int KtTManager::addObject(KtTObject* object) {
-    if (object == nullptr || find(object) != nullptr)
-        return 0;
+    if (object == nullptr || find(object) != nullptr) return 0;
     object->setParent(nullptr);
-    if (!m_Children.append(object))
-        return 0;
+    if (!m_Children.append(object)) return 0;
     m_nBoundsState = object->hasFlag(KtTObject::kBounded) ? kAllBounded : kSomeUnbounded;
     object->setManager(this);
-    if (object->isVisible())
-        setFlag(kRedraw, true);
+    if (object->isVisible()) setFlag(kRedraw, true);
     return 1;
 }
 
@@ -47,31 +44,24 @@ bool KtTManager::handleEvent(const KtMessage& message) {
 
 void KtTManager::forget(KtTObject* object) {
     m_Children.remove(object);
-    if (m_pCurrent == object)
-        m_pCurrent = nullptr;
-    if (m_pHit == object)
-        m_pHit = nullptr;
-    if (m_pFallback == object)
-        m_pFallback = nullptr;
+    if (m_pCurrent == object) m_pCurrent = nullptr;
+    if (m_pHit == object) m_pHit = nullptr;
+    if (m_pFallback == object) m_pFallback = nullptr;
 }
 
 void KtTManager::handleMessage(const KtMessage& message, KtMessageSender* /*sender*/) {
     const std::int32_t type = message.m_nType;
-    if (type != PenMove && type != PenDown && type != PenUp)
-        return;
+    if (type != PenMove && type != PenDown && type != PenUp) return;
     if (message.m_nKind == KindPenPosition || message.m_nKind == KindPenPosition2) {
         const KtPoint pen{message.m_Payload.point.x, message.m_Payload.point.y};
         m_PenDelta = {pen.x - m_Pen.x, pen.y - m_Pen.y};
         m_Pen = pen;
     }
-    if (type == PenDown)
-        m_nButtons |= 1;
-    if (type == PenUp)
-        m_nButtons &= ~1;
+    if (type == PenDown) m_nButtons |= 1;
+    if (type == PenUp) m_nButtons &= ~1;
 
     // A message sent from inside the handling of another only moves the pen.
-    if ((m_Flags & kBusy) != 0)
-        return;
+    if ((m_Flags & kBusy) != 0) return;
     setFlag(kBusy, true);
     if (type == PenDown) {
         handlePress();
@@ -84,16 +74,14 @@ void KtTManager::handleMessage(const KtMessage& message, KtMessageSender* /*send
 }
 
 void KtTManager::handlePress() {
-    if (m_pCurrent != nullptr && m_pCurrent->dispatchLeave() != 0)
-        setFlag(kRedraw, true);
+    if (m_pCurrent != nullptr && m_pCurrent->dispatchLeave() != 0) setFlag(kRedraw, true);
     repick();
     if (m_pCurrent != nullptr && m_pCurrent->dispatchPenDown(m_Pen.x, m_Pen.y) != 0)
         setFlag(kRedraw, true);
 }
 
 void KtTManager::handleRelease() {
-    if (m_pCurrent != nullptr && m_pCurrent->dispatchPenUp() != 0)
-        setFlag(kRedraw, true);
+    if (m_pCurrent != nullptr && m_pCurrent->dispatchPenUp() != 0) setFlag(kRedraw, true);
     repick();
     if (m_pCurrent != nullptr && m_pCurrent->dispatchEnter(m_Pen.x, m_Pen.y) != 0)
         setFlag(kRedraw, true);
@@ -105,18 +93,14 @@ void KtTManager::handleMove() {
             setFlag(kRedraw, m_pCurrent->dispatchDrag(m_Pen.x, m_Pen.y) != 0);
     } else if (std::fabs(m_PenDelta.x) > kHoverThreshold ||
                std::fabs(m_PenDelta.y) > kHoverThreshold) {
-        if (m_pCurrent != nullptr)
-            m_pCurrent->dispatchLeave();
+        if (m_pCurrent != nullptr) m_pCurrent->dispatchLeave();
         KtTObject* previousHit = m_pHit;
         repick();
-        if (m_pCurrent != nullptr)
-            m_pCurrent->dispatchEnter(m_Pen.x, m_Pen.y);
-        if (m_pHit != previousHit)
-            setFlag(kRedraw, true);
+        if (m_pCurrent != nullptr) m_pCurrent->dispatchEnter(m_Pen.x, m_Pen.y);
+        if (m_pHit != previousHit) setFlag(kRedraw, true);
     }
     // The label follows the pen.
-    if (m_pHit != nullptr && m_bShowLabels)
-        setFlag(kRedraw, true);
+    if (m_pHit != nullptr && m_bShowLabels) setFlag(kRedraw, true);
 }
 
 void KtTManager::repick() {

@@ -10,7 +10,7 @@
 namespace pattix {
 
 class KtTManager : public KtMessageHandler, public KtTContainer, public KtTDraw {
-  public:
+public:
     // m_Flags bits.
     static constexpr std::uint8_t kRedraw = 1;
     static constexpr std::uint8_t kBusy = 2;
@@ -52,7 +52,7 @@ class KtTManager : public KtMessageHandler, public KtTContainer, public KtTDraw 
     std::uint8_t m_Flags = 0;
     bool m_bShowLabels = true;
 
-  private:
+private:
     void repick();
     void handlePress();
     void handleRelease();

@@ -26,7 +26,7 @@ enum KtMessageKind : std::int32_t {
 };
 
 class KtMessage {
-  public:
+public:
     static constexpr int kNameLength = 16;  // with the terminating NUL
 
     // The name is copied up to 15 characters; none gives an empty name.
@@ -51,7 +51,7 @@ class KtMessage {
 class KtMessageSender;
 
 class KtMessageHandler {
-  public:
+public:
     KtMessageHandler() = default;
     KtMessageHandler(const KtMessageHandler&) = delete;
     KtMessageHandler& operator=(const KtMessageHandler&) = delete;
@@ -64,7 +64,7 @@ class KtMessageHandler {
 };
 
 class KtMessageSender {
-  public:
+public:
     KtMessageSender() = default;
     KtMessageSender(const KtMessageSender&) = delete;
     KtMessageSender& operator=(const KtMessageSender&) = delete;

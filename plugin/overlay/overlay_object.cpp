@@ -16,14 +16,10 @@ KtExtent KtExtent::empty() {
 }
 
 void KtExtent::include(float x, float y) {
-    if (x < xMin)
-        xMin = x;
-    if (x > xMax)
-        xMax = x;
-    if (y < yMin)
-        yMin = y;
-    if (y > yMax)
-        yMax = y;
+    if (x < xMin) xMin = x;
+    if (x > xMax) xMax = x;
+    if (y < yMin) yMin = y;
+    if (y > yMax) yMax = y;
 }
 
 void KtExtent::include(const KtExtent& other) {
@@ -44,8 +40,7 @@ namespace {
 // the memory for the copy the object goes without the text.
 void copyText(std::optional<std::string>& field, const char* text) noexcept {
     field.reset();
-    if (text == nullptr)
-        return;
+    if (text == nullptr) return;
     try {
         field.emplace(text);
     } catch (...) {
@@ -60,10 +55,8 @@ KtTObject::KtTObject(const char* name) noexcept {
 
 KtTObject::~KtTObject() {
     KtTManager* manager = m_pManager;  // leaving the group clears it
-    if (m_pHolder != nullptr)
-        m_pHolder->remove(this);
-    if (manager != nullptr)
-        manager->forget(this);
+    if (m_pHolder != nullptr) m_pHolder->remove(this);
+    if (manager != nullptr) manager->forget(this);
 }
 
 void KtTObject::pushTransform() {}
@@ -101,21 +94,17 @@ void KtTObject::toLocal(KtPoint& out, const KtPoint& in) {
 }
 
 void KtTObject::setSize(float w, float h) {
-    if (!hasFlag(kSizeSettable))
-        return;
+    if (!hasFlag(kSizeSettable)) return;
     m_Bounds.w = w;
     m_Bounds.h = h;
-    if (m_pParent != nullptr)
-        m_pParent->childChanged(this);
+    if (m_pParent != nullptr) m_pParent->childChanged(this);
 }
 
 void KtTObject::setPosition(float x, float y) {
-    if (!hasFlag(kPositionSettable))
-        return;
+    if (!hasFlag(kPositionSettable)) return;
     m_Bounds.x = x;
     m_Bounds.y = y;
-    if (m_pParent != nullptr)
-        m_pParent->childChanged(this);
+    if (m_pParent != nullptr) m_pParent->childChanged(this);
 }
 
 void KtTObject::setManager(KtTManager* manager) {
@@ -136,8 +125,7 @@ void KtTObject::getMaxSize(KtPoint& out) {
 }
 
 KtTObject* KtTObject::findByName(const char* name) {
-    if (name == nullptr || !m_Name)
-        return nullptr;
+    if (name == nullptr || !m_Name) return nullptr;
     return std::strcmp(name, m_Name->c_str()) == 0 ? this : nullptr;
 }
 
@@ -158,16 +146,14 @@ void KtTObject::setParent(KtTGroup* group) {
         m_pManager = nullptr;
         return;
     }
-    if (group->add(this) == 0)
-        return;
+    if (group->add(this) == 0) return;
     m_pParent = group;
     setManager(group->m_pManager);
     group->childChanged(this);
 }
 
 void KtTObject::requestRedraw() {
-    if (m_pManager != nullptr)
-        m_pManager->setFlag(KtTManager::kRedraw, true);
+    if (m_pManager != nullptr) m_pManager->setFlag(KtTManager::kRedraw, true);
 }
 
 void KtTObject::setDescription(const char* description) noexcept {
@@ -183,8 +169,7 @@ KtTObject* KtTObject::pickIfVisible(float x, float y, float tolX, float tolY) {
             pushTransform();
             KtTObject* picked = pick(x, y, tolX, tolY);
             popTransform();
-            if (picked != nullptr)
-                return picked;
+            if (picked != nullptr) return picked;
         }
     }
     m_pActive = nullptr;
@@ -192,10 +177,8 @@ KtTObject* KtTObject::pickIfVisible(float x, float y, float tolX, float tolY) {
 }
 
 int KtTObject::dispatchDrag(float x, float y) {
-    if (m_pActive == this)
-        return drag(x, y);
-    if (m_pActive == nullptr)
-        return 0;
+    if (m_pActive == this) return drag(x, y);
+    if (m_pActive == nullptr) return 0;
     KtPoint local;
     toLocal(local, {x, y});
     pushTransform();
@@ -205,10 +188,8 @@ int KtTObject::dispatchDrag(float x, float y) {
 }
 
 int KtTObject::dispatchPenDown(float x, float y) {
-    if (m_pActive == this)
-        return penDown(x, y);
-    if (m_pActive == nullptr)
-        return 0;
+    if (m_pActive == this) return penDown(x, y);
+    if (m_pActive == nullptr) return 0;
     KtPoint local;
     toLocal(local, {x, y});
     pushTransform();
@@ -218,10 +199,8 @@ int KtTObject::dispatchPenDown(float x, float y) {
 }
 
 int KtTObject::dispatchPenUp() {
-    if (m_pActive == this)
-        return penUp();
-    if (m_pActive == nullptr)
-        return 0;
+    if (m_pActive == this) return penUp();
+    if (m_pActive == nullptr) return 0;
     pushTransform();
     const int result = m_pActive->dispatchPenUp();
     popTransform();
@@ -229,10 +208,8 @@ int KtTObject::dispatchPenUp() {
 }
 
 int KtTObject::dispatchEnter(float x, float y) {
-    if (m_pActive == this)
-        return enter(x, y);
-    if (m_pActive == nullptr)
-        return 0;
+    if (m_pActive == this) return enter(x, y);
+    if (m_pActive == nullptr) return 0;
     KtPoint local;
     toLocal(local, {x, y});
     pushTransform();
@@ -242,10 +219,8 @@ int KtTObject::dispatchEnter(float x, float y) {
 }
 
 int KtTObject::dispatchLeave() {
-    if (m_pActive == this)
-        return leave();
-    if (m_pActive == nullptr)
-        return 0;
+    if (m_pActive == this) return leave();
+    if (m_pActive == nullptr) return 0;
     pushTransform();
     const int result = m_pActive->dispatchLeave();
     popTransform();
@@ -271,8 +246,7 @@ std::int32_t KtTContainer::getBounds(KtExtent& extent) {
             state = kSomeUnbounded;
             return;
         }
-        if (state == kNoChildren)
-            state = kAllBounded;
+        if (state == kNoChildren) state = kAllBounded;
         const KtRect& b = child->m_Bounds;
         extent.include(b.x, b.y);
         extent.include(b.x + b.w, b.y + b.h);
@@ -282,8 +256,7 @@ std::int32_t KtTContainer::getBounds(KtExtent& extent) {
 }
 
 KtTObject* KtTContainer::find(KtTObject* object) const {
-    if (object == nullptr)
-        return nullptr;
+    if (object == nullptr) return nullptr;
     return m_Children.contains(object) ? object : nullptr;
 }
 
@@ -292,8 +265,7 @@ KtTObject* KtTContainer::pickChildren(float x, float y, float tolX, float tolY) 
     m_Children.startFromBack();
     while (m_Children.next(child)) {
         KtTObject* picked = child->pickIfVisible(x, y, tolX, tolY);
-        if (picked == nullptr)
-            continue;
+        if (picked == nullptr) continue;
         m_pCurrent = picked == blockedMarker() ? nullptr : child;
         return picked;
     }
@@ -305,16 +277,14 @@ void KtTContainer::drawChildren() {
     KtTObject* child = nullptr;
     m_Children.start();
     while (m_Children.next(child)) {
-        if (child->isVisible())
-            child->draw();
+        if (child->isVisible()) child->draw();
     }
 }
 
 void KtTContainer::setManagerOfChildren(KtTManager* manager) {
     KtTObject* child = nullptr;
     m_Children.start();
-    while (m_Children.next(child))
-        child->setManager(manager);
+    while (m_Children.next(child)) child->setManager(manager);
 }
 
 void KtTContainer::clear() {
@@ -350,8 +320,7 @@ KtTGroup::~KtTGroup() = default;
 KtTObject* KtTGroup::pick(float x, float y, float tolX, float tolY) {
     KtTObject* picked = pickChildren(x, y, tolX, tolY);
     m_pActive = m_pCurrent;
-    if (picked == nullptr && (m_GroupFlags & kOpaque) != 0)
-        return blockedMarker();
+    if (picked == nullptr && (m_GroupFlags & kOpaque) != 0) return blockedMarker();
     return picked;
 }
 
@@ -360,11 +329,9 @@ void KtTGroup::draw() {
         glPushMatrix();
         applyAffine();
     }
-    if ((m_GroupFlags & kDrawBackground) != 0)
-        drawBackground();
+    if ((m_GroupFlags & kDrawBackground) != 0) drawBackground();
     drawChildren();
-    if (m_bThroughTransformStack)
-        glPopMatrix();
+    if (m_bThroughTransformStack) glPopMatrix();
 }
 
 int KtTGroup::drag(float /*x*/, float /*y*/) {
@@ -388,8 +355,7 @@ void KtTGroup::childChanged(KtTObject* /*child*/) {
     getBounds(extent);
     m_Bounds = {extent.xMin, extent.yMin, extent.xMax - extent.xMin, extent.yMax - extent.yMin};
     setFlag(kBounded, m_nBoundsState != kSomeUnbounded);
-    if (m_pParent != nullptr)
-        m_pParent->childChanged(this);
+    if (m_pParent != nullptr) m_pParent->childChanged(this);
 }
 
 void KtTGroup::toLocal(KtPoint& out, const KtPoint& in) {
@@ -402,11 +368,9 @@ void KtTGroup::setManager(KtTManager* manager) {
 }
 
 int KtTGroup::add(KtTObject* child) {
-    if (child == nullptr || find(child) != nullptr)
-        return 0;
+    if (child == nullptr || find(child) != nullptr) return 0;
     const bool hadChildren = !m_Children.empty();
-    if (!m_Children.append(child))
-        return 0;
+    if (!m_Children.append(child)) return 0;
     const bool childBounded = child->hasFlag(kBounded);
     m_nBoundsState = childBounded ? kAllBounded : kSomeUnbounded;
     setFlag(kBounded, childBounded);
@@ -429,15 +393,11 @@ int KtTGroup::add(KtTObject* child) {
 }
 
 int KtTGroup::remove(KtTObject* child) {
-    if (child == nullptr || !m_Children.remove(child))
-        return 0;
+    if (child == nullptr || !m_Children.remove(child)) return 0;
     // A removed child may be destroyed next; no pointer to it may stay behind.
-    if (m_pCurrent == child)
-        m_pCurrent = nullptr;
-    if (m_pActive == child)
-        m_pActive = nullptr;
-    if (child->m_pHolder == this)
-        child->m_pHolder = nullptr;
+    if (m_pCurrent == child) m_pCurrent = nullptr;
+    if (m_pActive == child) m_pActive = nullptr;
+    if (child->m_pHolder == this) child->m_pHolder = nullptr;
     child->setParent(nullptr);
     childChanged(child);
     return 1;

@@ -43,7 +43,7 @@ inline bool isObject(const KtTObject* picked) {
 }
 
 class KtTObject : public KtTDraw {
-  public:
+public:
     // m_nState bits.
     static constexpr std::int32_t kPickable = 1;
     static constexpr std::int32_t kVisible = 2;
@@ -126,7 +126,7 @@ class KtTObject : public KtTDraw {
 };
 
 class KtTContainer {
-  public:
+public:
     static constexpr std::uint8_t kOwnsChildren = 1;
     // m_nBoundsState values.
     static constexpr std::int32_t kSomeUnbounded = 0;
@@ -157,7 +157,7 @@ class KtTContainer {
 };
 
 class KtTGroup : public KtTObject, public KtTContainer {
-  public:
+public:
     // m_GroupFlags bits.
     static constexpr std::uint8_t kDrawBackground = 1;
     static constexpr std::uint8_t kDefaultGrey = 2;

@@ -16,23 +16,18 @@ SmoothDrawGuard::SmoothDrawGuard(unsigned mask) : m_nMask(mask) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     for (int i = 0; i < 3; ++i) {
-        if ((m_nMask & (1u << i)) == 0)
-            continue;
+        if ((m_nMask & (1u << i)) == 0) continue;
         m_bWasOn[i] = glIsEnabled(kSmoothModes[i]) == GL_TRUE;
-        if (!m_bWasOn[i])
-            glEnable(kSmoothModes[i]);
+        if (!m_bWasOn[i]) glEnable(kSmoothModes[i]);
     }
 }
 
 SmoothDrawGuard::~SmoothDrawGuard() {
-    if (!m_bActive || m_nMask == 0)
-        return;
+    if (!m_bActive || m_nMask == 0) return;
     glBlendFunc(static_cast<GLenum>(m_nBlendSource), static_cast<GLenum>(m_nBlendDestination));
-    if (!m_bBlendWasOn)
-        glDisable(GL_BLEND);
+    if (!m_bBlendWasOn) glDisable(GL_BLEND);
     for (int i = 0; i < 3; ++i) {
-        if ((m_nMask & (1u << i)) != 0 && !m_bWasOn[i])
-            glDisable(kSmoothModes[i]);
+        if ((m_nMask & (1u << i)) != 0 && !m_bWasOn[i]) glDisable(kSmoothModes[i]);
     }
     m_bActive = false;
 }

@@ -5,7 +5,7 @@
 namespace pattix {
 
 class SmoothDrawGuard {
-  public:
+public:
     static constexpr unsigned kPoints = 1;
     static constexpr unsigned kLines = 2;
     static constexpr unsigned kPolygons = 4;
@@ -16,7 +16,7 @@ class SmoothDrawGuard {
     SmoothDrawGuard(const SmoothDrawGuard&) = delete;
     SmoothDrawGuard& operator=(const SmoothDrawGuard&) = delete;
 
-  private:
+private:
     unsigned m_nMask;
     bool m_bBlendWasOn = false;
     int m_nBlendSource = 0;

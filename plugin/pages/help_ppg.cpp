@@ -30,8 +30,8 @@ constexpr DWORD kTerminatorFlags = 2;
 
 const CDSPPGControlMapEntry kControls[] = {
     {PARAM_HIDE_OVERLAY, VT_BOOL, HelpPPG::hideOverlayValueOffset(), VT_BOOL, kHideOverlayBox,
-     static_cast<DSPPGHandler>(&HelpPPG::OnHideOverlay), kBoundFlags,
-     IDS_HIDE_OVERLAY_DESCRIPTION, DSPPG_NONE},
+     static_cast<DSPPGHandler>(&HelpPPG::OnHideOverlay), kBoundFlags, IDS_HIDE_OVERLAY_DESCRIPTION,
+     DSPPG_NONE},
     {DSPROPERTY_NONE, VT_EMPTY, DSPPG_NONE, VT_EMPTY, kOnlineHelpButton,
      static_cast<DSPPGHandler>(&HelpPPG::OnOnlineHelp), kCommandFlags, IDS_ONLINE_HELP_TOOLTIP,
      DSPPG_NONE},
@@ -133,7 +133,9 @@ void HelpPPG::OnHideOverlay() {
     tool->SetOverlayVisible(m_HideOverlay.GetValue() == 0);
 }
 
-void HelpPPG::OnOnlineHelp() { OpenOnlineHelp(); }
+void HelpPPG::OnOnlineHelp() {
+    OpenOnlineHelp();
+}
 
 bool HelpPPG::FindProgramFilesFolder(WCHAR (&folder)[MAX_PATH]) {
     folder[0] = L'\0';
@@ -164,9 +166,9 @@ bool HelpPPG::BuildHelpPath(const WCHAR* folder, WCHAR (&path)[MAX_PATH]) {
     std::swprintf(version, std::size(version), kHostVersion, kHostMajorVersion);
     std::size_t length = 0;
     path[0] = L'\0';
-    for (const std::wstring_view piece : {std::wstring_view(folder), std::wstring_view(kMaker),
-                                          std::wstring_view(kProduct), std::wstring_view(version),
-                                          std::wstring_view(kDocument)}) {
+    for (const std::wstring_view piece :
+         {std::wstring_view(folder), std::wstring_view(kMaker), std::wstring_view(kProduct),
+          std::wstring_view(version), std::wstring_view(kDocument)}) {
         if (!append(path, length, piece)) {
             path[0] = L'\0';
             return false;

@@ -14,7 +14,8 @@ constexpr int kComboTextRoom = 256;
 
 }  // namespace
 
-// --- binding ---------------------------------------------------------------------------------------
+// --- binding
+// ---------------------------------------------------------------------------------------
 
 void KtDsPPGBinding::set(std::int32_t value, VARTYPE type) {
     if (m_pPage == nullptr) return;
@@ -34,8 +35,12 @@ void KtDsPPGBinding::set(std::int32_t value, VARTYPE type) {
     if (m_nControlId != 0) m_pPage->SetControlFromBoundVariable(m_nControlId);
 }
 
-void KtDsPPGBinding::SetLong(std::int32_t value) { set(value, VT_I4); }
-void KtDsPPGBinding::SetBool(std::int32_t value) { set(value, VT_BOOL); }
+void KtDsPPGBinding::SetLong(std::int32_t value) {
+    set(value, VT_I4);
+}
+void KtDsPPGBinding::SetBool(std::int32_t value) {
+    set(value, VT_BOOL);
+}
 
 void KtDsPPGBinding::ResetCombo() {
     if (m_pPage != nullptr && m_nControlId != 0) m_pPage->ResetCombo(m_nControlId);
@@ -47,7 +52,8 @@ void KtDsPPGBinding::AddComboStringId(UINT stringId, bool makeCurrent) {
     }
 }
 
-// --- page ------------------------------------------------------------------------------------------
+// --- page
+// ------------------------------------------------------------------------------------------
 
 KtDsPPG::KtDsPPG(UINT dialogId, UINT titleId)
     : CDSPropertyPage(dialogId, titleId), m_UndoStyleMgr(this) {}
@@ -68,9 +74,13 @@ HRESULT KtDsPPG::Help(LPCWSTR /*helpFolder*/) {
     return S_OK;
 }
 
-HINSTANCE KtDsPPG::GetResourceModule() { return moduleInstance(); }
+HINSTANCE KtDsPPG::GetResourceModule() {
+    return moduleInstance();
+}
 
-HRESULT KtDsPPG::aggregate(void* /*outer*/) { return CLASS_E_NOAGGREGATION; }
+HRESULT KtDsPPG::aggregate(void* /*outer*/) {
+    return CLASS_E_NOAGGREGATION;
+}
 
 HRESULT KtDsPPG::BeginUndoStyle(UNDO_STYLE* style) {
     const HRESULT hr = m_UndoStyleMgr.Begin(GetControlNotification(), &m_UndoStyle, TRUE);

@@ -19,8 +19,8 @@ struct KtDsPPGBinding {
     KtDsPPG* m_pPage = nullptr;
     std::uint32_t m_nControlId = 0;  // 0: no control
     GUID m_PropId{};
-    std::uint8_t m_bLocalOnly = 0;   // set: keeps the value and the control, never writes
-    std::int32_t m_Value = 0;        // the bound variable the control map addresses
+    std::uint8_t m_bLocalOnly = 0;  // set: keeps the value and the control, never writes
+    std::int32_t m_Value = 0;       // the bound variable the control map addresses
 
     // Keep the value, write it as a plain value under the page's undo style (VT_I4 or VT_BOOL)
     // unless local only, and show it in the control.

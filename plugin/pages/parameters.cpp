@@ -46,16 +46,15 @@ struct PropertyMap {
     DSPROPERTIES_MAP map;
 
     PropertyMap()
-        : entries{
-              {makeDefinition({PARAM_PATTERN, VT_I4, 4, IDS_PATTERN, IDS_PATTERN_DESCRIPTION}),
-               DSFieldLocation(Bars::parameterFieldOffset(0)), kNoAlias},
-              {makeDefinition({PARAM_RAMP_DIRECTION, VT_I4, 4, IDS_RAMP_DIRECTION,
-                               IDS_RAMP_DIRECTION_DESCRIPTION}),
-               DSFieldLocation(Bars::parameterFieldOffset(1)), kNoAlias},
-              {makeDefinition({PARAM_HIDE_OVERLAY, VT_BOOL, 0x214, IDS_HIDE_OVERLAY,
-                               IDS_HIDE_OVERLAY_DESCRIPTION}),
-               DSFieldLocation(Bars::parameterFieldOffset(2)), kNoAlias},
-              {}},
+        : entries{{makeDefinition({PARAM_PATTERN, VT_I4, 4, IDS_PATTERN, IDS_PATTERN_DESCRIPTION}),
+                   DSFieldLocation(Bars::parameterFieldOffset(0)), kNoAlias},
+                  {makeDefinition({PARAM_RAMP_DIRECTION, VT_I4, 4, IDS_RAMP_DIRECTION,
+                                   IDS_RAMP_DIRECTION_DESCRIPTION}),
+                   DSFieldLocation(Bars::parameterFieldOffset(1)), kNoAlias},
+                  {makeDefinition({PARAM_HIDE_OVERLAY, VT_BOOL, 0x214, IDS_HIDE_OVERLAY,
+                                   IDS_HIDE_OVERLAY_DESCRIPTION}),
+                   DSFieldLocation(Bars::parameterFieldOffset(2)), kNoAlias},
+                  {}},
           map{&CDSImageEffect::m_PropertiesMap, entries} {}
 };
 
@@ -63,6 +62,8 @@ const PropertyMap g_propertyMap;
 
 }  // namespace
 
-const DSPROPERTIES_MAP& effectPropertiesMap() { return g_propertyMap.map; }
+const DSPROPERTIES_MAP& effectPropertiesMap() {
+    return g_propertyMap.map;
+}
 
 }  // namespace pattix

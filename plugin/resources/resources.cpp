@@ -69,7 +69,9 @@ constexpr std::array<std::uint32_t, Width * Height> smpteBitmap() {
                                          0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000};
     std::array<std::uint32_t, Width * Height> pixels{};
     for (int y = 0; y < Height; ++y) {
-        const std::uint32_t* row = y * 3 < Height * 2 ? kBars75 : y * 4 < Height * 3 ? reverse : bottom;
+        const std::uint32_t* row = y * 3 < Height * 2   ? kBars75
+                                   : y * 4 < Height * 3 ? reverse
+                                                        : bottom;
         for (int x = 0; x < Width; ++x) pixels[y * Width + x] = row[x * 8 / Width];
     }
     return pixels;
@@ -85,7 +87,8 @@ constexpr sdk::BitmapResource kBitmaps[] = {
 
 // Dialog templates of the two property pages. Positions and sizes are in dialog units.
 constexpr DWORD kPageStyle = WS_CHILD | WS_VISIBLE | DS_SETFONT;
-constexpr DWORD kComboStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_GROUP | WS_TABSTOP | CBS_DROPDOWN;
+constexpr DWORD kComboStyle =
+    WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_GROUP | WS_TABSTOP | CBS_DROPDOWN;
 constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT;
 constexpr DWORD kPushStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
 constexpr DWORD kNoId = 0xFFFFFFFF;
@@ -109,8 +112,8 @@ constexpr sdk::DialogItemTemplate kHelpPageItems[] = {
     {0, WS_EX_TRANSPARENT, kLabelStyle, 54, 100, 126, 8, 1008, L"STATIC", L"Notice", 0},
     {0, WS_EX_TRANSPARENT, kLabelStyle, 54, 108, 126, 8, 1009, L"STATIC", L"Credit", 0},
     {0, WS_EX_TRANSPARENT, kLabelStyle, 54, 116, 126, 8, 1010, L"STATIC", L"Credit", 0},
-    {0, 0, WS_CHILD | WS_VISIBLE | WS_BORDER | SS_BITMAP, 9, 90, 39, 36, kNoId, L"STATIC",
-     nullptr, 103},
+    {0, 0, WS_CHILD | WS_VISIBLE | WS_BORDER | SS_BITMAP, 9, 90, 39, 36, kNoId, L"STATIC", nullptr,
+     103},
 };
 
 constexpr sdk::DialogTemplate kDialogs[] = {
@@ -120,8 +123,8 @@ constexpr sdk::DialogTemplate kDialogs[] = {
      kHelpPageItems, std::size(kHelpPageItems)},
 };
 
-constexpr sdk::ResourceTable kTable{kStrings, std::size(kStrings), kBitmaps,
-                                    std::size(kBitmaps), kDialogs, std::size(kDialogs)};
+constexpr sdk::ResourceTable kTable{kStrings, std::size(kStrings), kBitmaps, std::size(kBitmaps),
+                                    kDialogs, std::size(kDialogs)};
 
 // Announces the table while the module is loaded.
 struct Announcement {
@@ -132,6 +135,8 @@ const Announcement g_announcement;
 
 }  // namespace
 
-const sdk::ResourceTable& moduleResourceTable() { return kTable; }
+const sdk::ResourceTable& moduleResourceTable() {
+    return kTable;
+}
 
 }  // namespace pattix

@@ -31,7 +31,9 @@ std::byte* allocateCleared(std::size_t bytes) {
 
 }  // namespace
 
-void HostImage::BufferRelease::operator()(std::byte* buffer) const noexcept { std::free(buffer); }
+void HostImage::BufferRelease::operator()(std::byte* buffer) const noexcept {
+    std::free(buffer);
+}
 
 std::size_t HostImage::bytesPerPixel(const GUID& format) {
     if (format == MFIF_RGBA_RAW_32) return 4;
@@ -71,7 +73,9 @@ HRESULT HostImage::QueryInterface(REFIID riid, void** ppv) {
     return S_OK;
 }
 
-ULONG HostImage::AddRef() { return ++m_cRef; }
+ULONG HostImage::AddRef() {
+    return ++m_cRef;
+}
 
 ULONG HostImage::Release() {
     const ULONG left = --m_cRef;

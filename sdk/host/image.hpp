@@ -53,7 +53,9 @@ public:
     const GUID& format() const { return m_Format; }
     std::byte* data() { return m_Buffer.get(); }
     const std::byte* data() const { return m_Buffer.get(); }
-    std::size_t rowBytes() const { return static_cast<std::size_t>(m_Width) * bytesPerPixel(m_Format); }
+    std::size_t rowBytes() const {
+        return static_cast<std::size_t>(m_Width) * bytesPerPixel(m_Format);
+    }
     std::size_t sizeBytes() const { return rowBytes() * static_cast<std::size_t>(m_Height); }
 
 private:

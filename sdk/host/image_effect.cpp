@@ -19,11 +19,16 @@ const CDSPropertiesMapEntry kNoEntries[1];
 
 const char* typeName(VARTYPE vt) {
     switch (vt) {
-        case VT_I4: return "I4";
-        case VT_BOOL: return "BOOL";
-        case VT_R4: return "R4";
-        case VT_R8: return "R8";
-        default: return nullptr;
+        case VT_I4:
+            return "I4";
+        case VT_BOOL:
+            return "BOOL";
+        case VT_R4:
+            return "R4";
+        case VT_R8:
+            return "R8";
+        default:
+            return nullptr;
     }
 }
 
@@ -34,14 +39,14 @@ const DSPROPERTIES_MAP CDSImageEffectEx::m_PropertiesMap = {nullptr, kNoEntries}
 CDSImageEffectEx::CDSImageEffectEx() = default;
 
 CDSImageEffectEx::CDSImageEffectEx(const CDSImageEffectEx& other)
-    : IDSImageEffect(),
-      m_dwOptions(other.m_dwOptions),
-      m_PropertyPages(other.m_PropertyPages) {
+    : IDSImageEffect(), m_dwOptions(other.m_dwOptions), m_PropertyPages(other.m_PropertyPages) {
     std::copy(std::begin(other.m_Settings), std::end(other.m_Settings), m_Settings);
 }
 
 // The undo stack keeps no reference to the effects it names, so a going effect leaves it.
-CDSImageEffectEx::~CDSImageEffectEx() { sdk::host::undoStack().forget(this); }
+CDSImageEffectEx::~CDSImageEffectEx() {
+    sdk::host::undoStack().forget(this);
+}
 
 HRESULT CDSImageEffectEx::QueryInterface(REFIID riid, void** ppv) {
     if (ppv == nullptr) return E_POINTER;
@@ -57,7 +62,9 @@ HRESULT CDSImageEffectEx::QueryInterface(REFIID riid, void** ppv) {
     return S_OK;
 }
 
-ULONG CDSImageEffectEx::AddRef() { return ++m_cRef; }
+ULONG CDSImageEffectEx::AddRef() {
+    return ++m_cRef;
+}
 
 ULONG CDSImageEffectEx::Release() {
     const ULONG left = --m_cRef;
@@ -65,10 +72,18 @@ ULONG CDSImageEffectEx::Release() {
     return left;
 }
 
-HRESULT CDSImageEffectEx::GetName(LPWSTR, int) { return E_NOTIMPL; }
-HRESULT CDSImageEffectEx::GetDescription(LPWSTR, int) { return E_NOTIMPL; }
-HRESULT CDSImageEffectEx::GetBitmap(HBITMAP*) { return E_NOTIMPL; }
-HRESULT CDSImageEffectEx::GetClassID(CLSID*) { return E_NOTIMPL; }
+HRESULT CDSImageEffectEx::GetName(LPWSTR, int) {
+    return E_NOTIMPL;
+}
+HRESULT CDSImageEffectEx::GetDescription(LPWSTR, int) {
+    return E_NOTIMPL;
+}
+HRESULT CDSImageEffectEx::GetBitmap(HBITMAP*) {
+    return E_NOTIMPL;
+}
+HRESULT CDSImageEffectEx::GetClassID(CLSID*) {
+    return E_NOTIMPL;
+}
 
 HRESULT CDSImageEffectEx::Init() {
     if (auto failure = sdk::hostCall("CDSPlugInEffect::Init")) return *failure;
@@ -115,29 +130,38 @@ HRESULT CDSImageEffectEx::Verify() {
     return S_OK;
 }
 
-HRESULT CDSImageEffectEx::Execute(double) { return E_NOTIMPL; }
+HRESULT CDSImageEffectEx::Execute(double) {
+    return E_NOTIMPL;
+}
 HRESULT CDSImageEffectEx::Clone(REFIID, void** ppv) {
     if (ppv != nullptr) *ppv = nullptr;
     return E_NOTIMPL;
 }
-HRESULT CDSImageEffectEx::CloneAtTime(double, REFIID riid, void** ppv) { return Clone(riid, ppv); }
+HRESULT CDSImageEffectEx::CloneAtTime(double, REFIID riid, void** ppv) {
+    return Clone(riid, ppv);
+}
 HRESULT CDSImageEffectEx::GetTimeDependencyId(GUID* id) {
     if (id == nullptr) return E_POINTER;
     *id = GUID_NULL;
     return S_OK;
 }
-LONG CDSImageEffectEx::GetTimeDependencyMode() { return 0; }
+LONG CDSImageEffectEx::GetTimeDependencyMode() {
+    return 0;
+}
 
 HRESULT CDSImageEffectEx::PrepareData() {
     if (auto failure = sdk::hostCall("CDSImageEffect::PrepareData")) return *failure;
     return S_OK;
 }
 
-const DSPROPERTIES_MAP* CDSImageEffectEx::GetPropertiesMap() const { return &m_PropertiesMap; }
+const DSPROPERTIES_MAP* CDSImageEffectEx::GetPropertiesMap() const {
+    return &m_PropertiesMap;
+}
 
 const CDSPropertiesMapEntry* CDSImageEffectEx::findEntry(REFGUID id) const {
     for (const DSPROPERTIES_MAP* map = GetPropertiesMap(); map != nullptr; map = map->m_pBaseMap) {
-        for (const CDSPropertiesMapEntry* entry = map->m_pEntries; !entry->isTerminator(); ++entry) {
+        for (const CDSPropertiesMapEntry* entry = map->m_pEntries; !entry->isTerminator();
+             ++entry) {
             if (entry->definition() != nullptr && entry->definition()->GetIdentifier() == id) {
                 return entry;
             }
@@ -149,7 +173,8 @@ const CDSPropertiesMapEntry* CDSImageEffectEx::findEntry(REFGUID id) const {
 std::vector<const CDSPropertiesMapEntry*> CDSImageEffectEx::Parameters() const {
     std::vector<const CDSPropertiesMapEntry*> entries;
     for (const DSPROPERTIES_MAP* map = GetPropertiesMap(); map != nullptr; map = map->m_pBaseMap) {
-        for (const CDSPropertiesMapEntry* entry = map->m_pEntries; !entry->isTerminator(); ++entry) {
+        for (const CDSPropertiesMapEntry* entry = map->m_pEntries; !entry->isTerminator();
+             ++entry) {
             if (entry->definition() != nullptr) entries.push_back(entry);
         }
     }
@@ -231,7 +256,8 @@ HRESULT CDSImageEffectEx::CopyAnimation(const CDSImageEffectEx& other) {
 
 void CDSImageEffectEx::AddPropertyListener(IDSPropertyListener* listener) {
     std::lock_guard lock(m_PropMutex);
-    if (listener != nullptr && std::find(m_Listeners.begin(), m_Listeners.end(), listener) == m_Listeners.end()) {
+    if (listener != nullptr &&
+        std::find(m_Listeners.begin(), m_Listeners.end(), listener) == m_Listeners.end()) {
         m_Listeners.push_back(listener);
     }
 }
@@ -296,9 +322,8 @@ HRESULT CDSImageEffectEx::SavePreset(std::string* text) const {
             FAILED(hr)) {
             return hr;
         }
-        out << sdk::formatGuid(entry->definition()->GetIdentifier()) << ' '
-            << typeName(value.vt) << ' ' << (value.vt == VT_I4 ? value.lVal : value.boolVal != 0)
-            << '\n';
+        out << sdk::formatGuid(entry->definition()->GetIdentifier()) << ' ' << typeName(value.vt)
+            << ' ' << (value.vt == VT_I4 ? value.lVal : value.boolVal != 0) << '\n';
     }
     *text = out.str();
     return S_OK;
@@ -355,12 +380,14 @@ HRESULT CDSImageEffectEx::LoadPreset(const std::string& text, std::string* error
         const char* expectedType = typeName(type);
         if (expectedType == nullptr || second != expectedType) {
             return fail(where + ": parameter " + first + " takes " +
-                        (expectedType ? expectedType : "another type") + ", not " + excerpt(second));
+                        (expectedType ? expectedType : "another type") + ", not " +
+                        excerpt(second));
         }
         long long number = 0;
         const auto [end, ec] = std::from_chars(third.data(), third.data() + third.size(), number);
         if (ec != std::errc() || end != third.data() + third.size() ||
-            number < std::numeric_limits<LONG>::min() || number > std::numeric_limits<LONG>::max() ||
+            number < std::numeric_limits<LONG>::min() ||
+            number > std::numeric_limits<LONG>::max() ||
             (type == VT_BOOL && number != 0 && number != 1)) {
             return fail(where + ": " + excerpt(third) + " is not a value of type " + second +
                         (type == VT_BOOL ? " (0 or 1)" : " (a 32-bit integer)"));
@@ -395,7 +422,8 @@ HRESULT CDSImageEffectEx::LoadPreset(const std::string& text, std::string* error
             for (const auto& [oldId, oldValue] : previous) {
                 OnPropertyChanged(oldId, nullptr, nullptr, nullptr, 0, 0);
             }
-            if (error != nullptr) *error = "the host refused to set parameter " + sdk::formatGuid(id);
+            if (error != nullptr)
+                *error = "the host refused to set parameter " + sdk::formatGuid(id);
             return hr;
         }
     }

@@ -17,8 +17,7 @@ inline constexpr IID IID_IDSImageEffect = sdk::guid("6A3E1B24-5D0C-4F7B-9A41-2C1
 
 // Version identifiers the host writes into the information records it hands out.
 inline constexpr GUID DSEFFECTINFO_VERSION = sdk::guid("5E3D73B1-D900-11CF-828E-00A0243F1013");
-inline constexpr GUID DSIMAGEEFFECTINFO_VERSION =
-    sdk::guid("6024B980-B7F4-11D0-82D3-00A0243F1013");
+inline constexpr GUID DSIMAGEEFFECTINFO_VERSION = sdk::guid("6024B980-B7F4-11D0-82D3-00A0243F1013");
 
 // Effect information record (GetInfo).
 struct DSEffectInfo {

@@ -24,8 +24,12 @@ std::wstring CDSParamDef::loadString(DWORD id) const {
     return text;
 }
 
-std::wstring CDSParamDef::GetName() const { return loadString(m_NameId); }
-std::wstring CDSParamDef::GetDescription() const { return loadString(m_DescriptionId); }
+std::wstring CDSParamDef::GetName() const {
+    return loadString(m_NameId);
+}
+std::wstring CDSParamDef::GetDescription() const {
+    return loadString(m_DescriptionId);
+}
 
 CDSPropertiesMapEntry::CDSPropertiesMapEntry(IDSParamDef* definition, unsigned long location,
                                              unsigned int extra)

@@ -59,7 +59,9 @@ private:
 
 // Field location of a map entry: 0xFFFF in the high half, the byte offset of the value field
 // from the start of the property container in the low half.
-constexpr unsigned long DSFieldLocation(unsigned offset) { return 0xFFFF0000ul | (offset & 0xFFFFu); }
+constexpr unsigned long DSFieldLocation(unsigned offset) {
+    return 0xFFFF0000ul | (offset & 0xFFFFu);
+}
 
 class SDK_API CDSPropertiesMapEntry {
 public:

@@ -45,7 +45,8 @@ std::optional<LONG> controlValue(HWND control) {
         return static_cast<LONG>(selection);
     }
     if (sdk::equalsIgnoringCase(control->className, L"BUTTON")) {
-        return SendMessageW(control, BM_GETCHECK, 0, 0) == static_cast<LRESULT>(BST_CHECKED) ? 1 : 0;
+        return SendMessageW(control, BM_GETCHECK, 0, 0) == static_cast<LRESULT>(BST_CHECKED) ? 1
+                                                                                             : 0;
     }
     WCHAR text[kTextRoom];
     SendMessageW(control, WM_GETTEXT, kTextRoom, reinterpret_cast<LPARAM>(text));
@@ -116,7 +117,8 @@ HRESULT CDSPPGControlMap::Initialize() {
 
 const CDSPPGControlMapEntry* CDSPPGControlMap::find(UINT controlId) const {
     for (const CDSPPGControlMap* map = this; map != nullptr; map = map->m_pBaseMap) {
-        for (const CDSPPGControlMapEntry* entry = map->m_pEntries; !entry->isTerminator(); ++entry) {
+        for (const CDSPPGControlMapEntry* entry = map->m_pEntries; !entry->isTerminator();
+             ++entry) {
             if (entry->m_ControlId == controlId) return entry;
         }
     }
@@ -126,7 +128,8 @@ const CDSPPGControlMapEntry* CDSPPGControlMap::find(UINT controlId) const {
 const CDSPPGControlMap CDSBasePropertyPage::m_ControlMap("DSBasePropertyPage", 1, nullptr,
                                                          kNoControls);
 
-// --- the page -------------------------------------------------------------------------------------
+// --- the page
+// -------------------------------------------------------------------------------------
 
 CDSBasePropertyPage::CDSBasePropertyPage(UINT dialogId, UINT titleId)
     : m_DialogId(dialogId), m_TitleId(titleId) {
@@ -159,7 +162,9 @@ HRESULT CDSBasePropertyPage::QueryInterface(REFIID riid, void** ppv) {
     return S_OK;
 }
 
-ULONG CDSBasePropertyPage::AddRef() { return ++m_cRef; }
+ULONG CDSBasePropertyPage::AddRef() {
+    return ++m_cRef;
+}
 
 ULONG CDSBasePropertyPage::Release() {
     const ULONG left = --m_cRef;
@@ -198,9 +203,9 @@ INT_PTR CDSBasePropertyPage::dialogProcedure(HWND dialog, UINT message, WPARAM w
 HRESULT CDSBasePropertyPage::Activate(HWND parent, const RECT* rect, BOOL /*modal*/) {
     if (auto failure = sdk::hostCall("CDSBasePropertyPage::Activate")) return *failure;
     if (m_hWnd != nullptr) return E_UNEXPECTED;
-    const HWND dialog = CreateDialogParamW(GetResourceModule(), MAKEINTRESOURCEW(m_DialogId),
-                                           parent, &CDSBasePropertyPage::dialogProcedure,
-                                           reinterpret_cast<LPARAM>(this));
+    const HWND dialog =
+        CreateDialogParamW(GetResourceModule(), MAKEINTRESOURCEW(m_DialogId), parent,
+                           &CDSBasePropertyPage::dialogProcedure, reinterpret_cast<LPARAM>(this));
     if (dialog == nullptr) return E_FAIL;
     if (rect != nullptr) Move(rect);
     return S_OK;
@@ -269,14 +274,25 @@ HRESULT CDSBasePropertyPage::Move(const RECT* rect) {
 }
 
 // Changes are written as they are made, so there is never anything left to apply.
-HRESULT CDSBasePropertyPage::IsPageDirty() { return S_FALSE; }
-HRESULT CDSBasePropertyPage::Apply() { return S_OK; }
-HRESULT CDSBasePropertyPage::Help(LPCWSTR /*helpFolder*/) { return E_NOTIMPL; }
-HRESULT CDSBasePropertyPage::TranslateAccelerator(void* /*message*/) { return S_FALSE; }
+HRESULT CDSBasePropertyPage::IsPageDirty() {
+    return S_FALSE;
+}
+HRESULT CDSBasePropertyPage::Apply() {
+    return S_OK;
+}
+HRESULT CDSBasePropertyPage::Help(LPCWSTR /*helpFolder*/) {
+    return E_NOTIMPL;
+}
+HRESULT CDSBasePropertyPage::TranslateAccelerator(void* /*message*/) {
+    return S_FALSE;
+}
 
-// --- notifications --------------------------------------------------------------------------------
+// --- notifications
+// --------------------------------------------------------------------------------
 
-void CDSBasePropertyPage::Listener::OnPropertyChanged(REFGUID id) { page->PropertyChanged(id); }
+void CDSBasePropertyPage::Listener::OnPropertyChanged(REFGUID id) {
+    page->PropertyChanged(id);
+}
 
 HRESULT CDSBasePropertyPage::PropertyChanged(REFGUID property) {
     if (auto failure = sdk::hostCall("CDSBasePropertyPage::PropertyChanged")) return *failure;
@@ -284,7 +300,8 @@ HRESULT CDSBasePropertyPage::PropertyChanged(REFGUID property) {
     const CDSPPGControlMap* map = GetControlMap();
     for (const CDSPPGControlMap* m = map; m != nullptr; m = m->baseMap()) {
         for (const CDSPPGControlMapEntry& entry : m->entries()) {
-            if (entry.editsProperty() && (property == DSPROPERTY_ALL || entry.m_Property == property)) {
+            if (entry.editsProperty() &&
+                (property == DSPROPERTY_ALL || entry.m_Property == property)) {
                 SetControlFromProperty(entry.m_ControlId);
             }
         }
@@ -319,11 +336,18 @@ HRESULT CDSBasePropertyPage::EnableNotifications(BOOL enable) {
     return S_OK;
 }
 
-// --- the control map's work -----------------------------------------------------------------------
+// --- the control map's work
+// -----------------------------------------------------------------------
 
-const CDSPPGControlMap* CDSBasePropertyPage::GetControlMap() { return &m_ControlMap; }
-HINSTANCE CDSBasePropertyPage::GetResourceModule() { return nullptr; }
-BOOL CDSBasePropertyPage::OnInitDialog() { return FALSE; }
+const CDSPPGControlMap* CDSBasePropertyPage::GetControlMap() {
+    return &m_ControlMap;
+}
+HINSTANCE CDSBasePropertyPage::GetResourceModule() {
+    return nullptr;
+}
+BOOL CDSBasePropertyPage::OnInitDialog() {
+    return FALSE;
+}
 
 HRESULT CDSBasePropertyPage::UpdateAnimatedControls() {
     if (m_hWnd == nullptr) return S_OK;
@@ -395,7 +419,8 @@ HRESULT CDSBasePropertyPage::SetControlFromProperty(UINT controlId) {
     VARIANT stored;
     const HRESULT hr = effect->GetPlainProperty(entry->m_Property, &stored);
     if (FAILED(hr)) return hr;
-    const LONG value = stored.vt == VT_BOOL ? (stored.boolVal != VARIANT_FALSE ? 1 : 0) : stored.lVal;
+    const LONG value =
+        stored.vt == VT_BOOL ? (stored.boolVal != VARIANT_FALSE ? 1 : 0) : stored.lVal;
     if (LONG* bound = boundVariable(*entry)) {
         *bound = value;
         return SetControlFromBoundVariable(controlId);
@@ -430,7 +455,8 @@ HRESULT CDSBasePropertyPage::SetPlainProperty(REFGUID property, const VARIANT& v
         if (effect == nullptr) continue;
         VARIANT before;
         if (FAILED(effect->GetPlainProperty(property, &before))) continue;
-        const HRESULT hr = effect->SetPlainProperty(property, value, static_cast<IPropertyPage*>(this));
+        const HRESULT hr =
+            effect->SetPlainProperty(property, value, static_cast<IPropertyPage*>(this));
         if (FAILED(hr)) return hr;
         result = S_OK;
         if (style != UNDO_NONE) {
@@ -474,7 +500,8 @@ HRESULT CDSUndoStyleMgr::Begin(const DSControlNotification& notification,
     if (newEvent) {
         // The event is named after the control that started it, as the host's Edit menu shows.
         HWND control = notification.control;
-        if (control == nullptr && m_pPage != nullptr) control = m_pPage->GetHwndControl(notification.controlId);
+        if (control == nullptr && m_pPage != nullptr)
+            control = m_pPage->GetHwndControl(notification.controlId);
         const std::wstring label = control != nullptr && IsWindow(control) ? control->text : L"";
         sdk::host::undoStack().beginGroup(label);
         ++m_Open;

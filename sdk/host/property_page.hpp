@@ -133,7 +133,9 @@ public:
                           DWORD tooltipId, DWORD reserved);
 
     bool isTerminator() const { return m_Property == GUID_NULL && m_ControlId == DSPPG_NONE; }
-    bool editsProperty() const { return (m_Flags & DSPPG_COMMAND) == 0 && m_Property != DSPROPERTY_NONE; }
+    bool editsProperty() const {
+        return (m_Flags & DSPPG_COMMAND) == 0 && m_Property != DSPROPERTY_NONE;
+    }
     bool hasBoundVariable() const { return m_BoundOffset != DSPPG_NONE; }
 
     GUID m_Property;
@@ -299,8 +301,8 @@ public:
     ~CDSUndoStyleMgr();  // ends a group left open
 
     // Opens a group (newEvent TRUE) and sets *style to the style that appends to it.
-    HRESULT Begin(const DSControlNotification& notification,
-                  CDSBasePropertyPage::UNDO_STYLE* style, BOOL newEvent);
+    HRESULT Begin(const DSControlNotification& notification, CDSBasePropertyPage::UNDO_STYLE* style,
+                  BOOL newEvent);
     // Closes the group the last Begin opened; S_FALSE when none is open.
     HRESULT End();
 

@@ -54,7 +54,8 @@ HRESULT DSRegisterCOMEffect(REFCLSID clsid, HINSTANCE module, DWORD number) {
 HRESULT DSUnregisterCOMEffect(REFCLSID clsid) {
     if (auto failure = sdk::hostCall("DSUnregisterCOMEffect")) return *failure;
     std::lock_guard lock(table().mutex);
-    const auto removed = std::erase_if(table().classes, [&](const auto& c) { return c.clsid == clsid; });
+    const auto removed =
+        std::erase_if(table().classes, [&](const auto& c) { return c.clsid == clsid; });
     sdk::unregisterInprocServer(clsid);
     return removed != 0 ? S_OK : S_FALSE;
 }

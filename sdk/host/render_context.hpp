@@ -13,8 +13,8 @@ inline constexpr IID IID_IDSExecutionContext = sdk::guid("6A3E1B22-5D0C-4F7B-9A4
 struct IDSCoordinateManager : IUnknown {
     // World rectangle (origin, size) to pixels: x, y of the integer pixel offset, then the
     // pixel width and height.
-    virtual HRESULT WorldToPixels(double x, double y, double width, double height, int* px,
-                                  int* py, int* pwidth, int* pheight) = 0;
+    virtual HRESULT WorldToPixels(double x, double y, double width, double height, int* px, int* py,
+                                  int* pwidth, int* pheight) = 0;
 
 protected:
     ~IDSCoordinateManager() = default;

@@ -228,7 +228,8 @@ extern "C" HRESULT VWControllerPushContext(int kind, IUnknown* tool, IUnknown* i
     if (auto failure = sdk::hostCall("VWControllerPushContext")) return *failure;
     if (tool == nullptr || contextId == nullptr) return E_POINTER;
     auto& c = sdk::host::controller();
-    sdk::host::Viewer* viewer = kind == VWCONTEXT_EFFECT_TOOL ? sdk::host::currentViewer() : nullptr;
+    sdk::host::Viewer* viewer =
+        kind == VWCONTEXT_EFFECT_TOOL ? sdk::host::currentViewer() : nullptr;
     if (viewer != nullptr) {
         IDSInteractiveTool* viewerTool = sdk::host::asTool(tool);
         if (viewerTool == nullptr) {
@@ -321,7 +322,9 @@ HRESULT CDSInteractiveTool::QueryInterface(REFIID riid, void** ppv) {
     return S_OK;
 }
 
-ULONG CDSInteractiveTool::AddRef() { return ++m_cRef; }
+ULONG CDSInteractiveTool::AddRef() {
+    return ++m_cRef;
+}
 
 ULONG CDSInteractiveTool::Release() {
     const ULONG left = --m_cRef;

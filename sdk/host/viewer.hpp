@@ -118,8 +118,8 @@ public:
 
     // Nothing of its own to draw: S_OK.
     HRESULT OnRender(sdk::host::ViewerSurface* surface) override;
-    HRESULT OnPropertyChanged(REFGUID id, const VARIANT* value, IUnknown* sender,
-                              void* parameters, DWORD flags) override;
+    HRESULT OnPropertyChanged(REFGUID id, const VARIANT* value, IUnknown* sender, void* parameters,
+                              DWORD flags) override;
     HRESULT OnOnTimeChange(double time) override;
     // The viewer's own handling (S_FALSE): the tool does not take the event.
     HRESULT OnPenDown(const VWPenEvent* event) override;

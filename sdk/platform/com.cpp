@@ -122,8 +122,7 @@ HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* outer, DWORD clsContext, REF
     if ((clsContext & CLSCTX_INPROC_SERVER) == 0) return REGDB_E_CLASSNOTREG;
     HINSTANCE module = sdk::inprocServer(rclsid);
     if (module == nullptr) return REGDB_E_CLASSNOTREG;
-    auto getClassObject =
-        reinterpret_cast<DllGetClassObjectFn>(dlsym(module, "DllGetClassObject"));
+    auto getClassObject = reinterpret_cast<DllGetClassObjectFn>(dlsym(module, "DllGetClassObject"));
     if (getClassObject == nullptr) return CLASS_E_CLASSNOTAVAILABLE;
     IClassFactory* factory = nullptr;
     HRESULT hr = getClassObject(rclsid, IID_IClassFactory, reinterpret_cast<void**>(&factory));
@@ -143,7 +142,9 @@ void* CoTaskMemAlloc(std::size_t size) {
     return std::malloc(size == 0 ? 1 : size);
 }
 
-void CoTaskMemFree(void* memory) { std::free(memory); }
+void CoTaskMemFree(void* memory) {
+    std::free(memory);
+}
 
 UINT RegisterWindowMessageW(LPCWSTR name) {
     if (sdk::hostCall("RegisterWindowMessageW")) return 0;
@@ -186,6 +187,8 @@ HINSTANCE inprocServer(REFCLSID clsid) {
     return it == table.servers.end() ? nullptr : it->second;
 }
 
-std::size_t liveMarshalers() { return g_liveMarshalers.load(); }
+std::size_t liveMarshalers() {
+    return g_liveMarshalers.load();
+}
 
 }  // namespace sdk

@@ -49,10 +49,14 @@ void sendCommand(Window& control, WORD code) {
 
 Button::Kind Button::kind() const {
     switch (style & BS_TYPEMASK) {
-        case BS_CHECKBOX: return Kind::CheckBox;
-        case BS_AUTOCHECKBOX: return Kind::AutoCheckBox;
-        case BS_GROUPBOX: return Kind::GroupBox;
-        default: return Kind::Push;
+        case BS_CHECKBOX:
+            return Kind::CheckBox;
+        case BS_AUTOCHECKBOX:
+            return Kind::AutoCheckBox;
+        case BS_GROUPBOX:
+            return Kind::GroupBox;
+        default:
+            return Kind::Push;
     }
 }
 
@@ -171,7 +175,8 @@ RECT dialogTemplateRect(const DialogTemplate& source) {
 BOOL clickButton(HWND button) {
     hostCall("clickButton");
     auto* control = dynamic_cast<Button*>(windowFromHandle(button));
-    if (control == nullptr || control->kind() == Button::Kind::GroupBox || !IsWindowVisible(button)) {
+    if (control == nullptr || control->kind() == Button::Kind::GroupBox ||
+        !IsWindowVisible(button)) {
         return FALSE;
     }
     if (control->kind() == Button::Kind::AutoCheckBox) {
@@ -208,8 +213,8 @@ std::wstring controlTooltip(HWND control) {
 
 }  // namespace sdk
 
-extern "C" HWND CreateDialogParamW(HINSTANCE module, LPCWSTR name, HWND parent,
-                                   DLGPROC procedure, LPARAM initParam) {
+extern "C" HWND CreateDialogParamW(HINSTANCE module, LPCWSTR name, HWND parent, DLGPROC procedure,
+                                   LPARAM initParam) {
     if (sdk::hostCall("CreateDialogParamW")) return nullptr;
     const auto id = reinterpret_cast<std::uintptr_t>(name);
     if (id > 0xFFFFu) return nullptr;  // templates are found by number only

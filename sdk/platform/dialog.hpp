@@ -101,7 +101,7 @@ struct DialogFont {
     int emPixels = 0;  // the point size at 96 pixels per inch
     std::string file;  // the face file fontconfig resolved it to ("" for the system font)
     int faceIndex = 0;
-    int baseUnitX = 8;  // pixels per 4 horizontal dialog units
+    int baseUnitX = 8;   // pixels per 4 horizontal dialog units
     int baseUnitY = 16;  // pixels per 8 vertical dialog units
 };
 

@@ -9,8 +9,8 @@
 #include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
-#include <cmath>
 #include <cctype>
+#include <cmath>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -74,8 +74,7 @@ void loadFontconfig() {
 bool resolveFace(Font& font) {
     loadFontconfig();
     FcPattern* pattern = FcPatternCreate();
-    if (pattern == nullptr)
-        return false;
+    if (pattern == nullptr) return false;
     const std::string family = substituteFaceName(font.faceName);
     if (!family.empty())
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
@@ -88,8 +87,7 @@ bool resolveFace(Font& font) {
     FcResult result = FcResultNoMatch;
     FcPattern* match = FcFontMatch(nullptr, pattern, &result);
     FcPatternDestroy(pattern);
-    if (match == nullptr)
-        return false;
+    if (match == nullptr) return false;
 
     bool found = false;
     FcChar8* file = nullptr;
@@ -101,8 +99,7 @@ bool resolveFace(Font& font) {
     if (FcPatternGetString(match, FC_FAMILY, 0, &matchedFamily) == FcResultMatch)
         font.family = reinterpret_cast<const char*>(matchedFamily);
     int index = 0;
-    if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch)
-        font.faceIndex = index;
+    if (FcPatternGetInteger(match, FC_INDEX, 0, &index) == FcResultMatch) font.faceIndex = index;
     FcBool embolden = FcFalse;
     if (FcPatternGetBool(match, FC_EMBOLDEN, 0, &embolden) == FcResultMatch)
         font.embolden = embolden == FcTrue;
@@ -163,13 +160,10 @@ bool setPixelSize(FT_Face face, const Font& font) {
 // rows bottom first with the origin measured from the lower left corner; FreeType gives rows
 // top first with the top measured up from the baseline.
 void compileGlyph(FT_Face face, FT_ULong character, bool embolden) {
-    if (FT_Load_Char(face, character, FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) != 0)
-        return;
+    if (FT_Load_Char(face, character, FT_LOAD_DEFAULT | FT_LOAD_TARGET_MONO) != 0) return;
     FT_GlyphSlot slot = face->glyph;
-    if (embolden)
-        FT_GlyphSlot_Embolden(slot);
-    if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0)
-        return;
+    if (embolden) FT_GlyphSlot_Embolden(slot);
+    if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0) return;
     const FT_Bitmap& bitmap = slot->bitmap;
     const int width = static_cast<int>(bitmap.width);
     const int rows = static_cast<int>(bitmap.rows);
@@ -227,7 +221,8 @@ bool measureFont(const std::string& faceName, int emPixels, int weight, bool ita
         for (const char* letters : {"ABCDEFGHIJKLMNOPQRSTUVWXYZ", "abcdefghijklmnopqrstuvwxyz"}) {
             for (const char* c = letters; *c != '\0' && ok; ++c) {
                 ok = FT_Load_Char(face, static_cast<FT_ULong>(*c), FT_LOAD_DEFAULT) == 0;
-                if (ok) metrics.alphabetWidth += static_cast<int>((face->glyph->advance.x + 32) >> 6);
+                if (ok)
+                    metrics.alphabetWidth += static_cast<int>((face->glyph->advance.x + 32) >> 6);
             }
         }
         metrics.family = font.family;
@@ -240,8 +235,7 @@ bool measureFont(const std::string& faceName, int emPixels, int weight, bool ita
 
 std::string substituteFaceName(const std::string& faceName) {
     for (const FaceSubstitute& substitute : kFaceSubstitutes) {
-        if (equalIgnoringCase(faceName, substitute.alias))
-            return substitute.face;
+        if (equalIgnoringCase(faceName, substitute.alias)) return substitute.face;
     }
     return faceName;
 }
@@ -254,41 +248,33 @@ HFONT CreateFontA(int height, int width, int /*escapement*/, int /*orientation*/
                   DWORD italic, DWORD /*underline*/, DWORD /*strikeOut*/, DWORD /*charSet*/,
                   DWORD /*outPrecision*/, DWORD /*clipPrecision*/, DWORD /*quality*/,
                   DWORD /*pitchAndFamily*/, LPCSTR faceName) {
-    if (sdk::hostCall("CreateFontA"))
-        return nullptr;
+    if (sdk::hostCall("CreateFontA")) return nullptr;
     auto font = std::make_unique<sdk::Font>();
     font->height = height;
     font->width = width;
     font->weight = weight;
     font->italic = italic != 0;
     font->faceName = faceName != nullptr ? faceName : "";
-    if (!sdk::resolveFace(*font))
-        return nullptr;
+    if (!sdk::resolveFace(*font)) return nullptr;
     return font.release();
 }
 
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
-    if (sdk::hostCall("SelectObject"))
-        return nullptr;
-    if (dc == nullptr || object == nullptr)
-        return nullptr;
+    if (sdk::hostCall("SelectObject")) return nullptr;
+    if (dc == nullptr || object == nullptr) return nullptr;
     auto* font = dynamic_cast<sdk::Font*>(object);
-    if (font == nullptr)
-        return nullptr;
+    if (font == nullptr) return nullptr;
     sdk::Font* previous = dc->font;
-    if (previous != nullptr)
-        --previous->selections;
+    if (previous != nullptr) --previous->selections;
     ++font->selections;
     dc->font = font;
     return previous;
 }
 
 HDC wglGetCurrentDC() {
-    if (sdk::hostCall("wglGetCurrentDC"))
-        return nullptr;
+    if (sdk::hostCall("wglGetCurrentDC")) return nullptr;
     const EGLContext context = eglGetCurrentContext();
-    if (context == EGL_NO_CONTEXT)
-        return nullptr;
+    if (context == EGL_NO_CONTEXT) return nullptr;
     sdk::DeviceContexts& contexts = sdk::deviceContexts();
     std::lock_guard lock(contexts.mutex);
     std::unique_ptr<sdk::DeviceContext>& dc = contexts.byContext[context];
@@ -301,24 +287,19 @@ HDC wglGetCurrentDC() {
 }
 
 BOOL wglUseFontBitmapsW(HDC dc, DWORD first, DWORD count, DWORD listBase) {
-    if (sdk::hostCall("wglUseFontBitmapsW"))
-        return FALSE;
-    if (dc == nullptr || dc->font == nullptr || dc->font->file.empty())
-        return FALSE;
-    if (eglGetCurrentContext() == EGL_NO_CONTEXT)
-        return FALSE;
+    if (sdk::hostCall("wglUseFontBitmapsW")) return FALSE;
+    if (dc == nullptr || dc->font == nullptr || dc->font->file.empty()) return FALSE;
+    if (eglGetCurrentContext() == EGL_NO_CONTEXT) return FALSE;
     const sdk::Font& font = *dc->font;
 
     sdk::Rasteriser& r = sdk::rasteriser();
     std::lock_guard lock(r.mutex);
     if (!r.initialised) {
-        if (FT_Init_FreeType(&r.library) != 0)
-            return FALSE;
+        if (FT_Init_FreeType(&r.library) != 0) return FALSE;
         r.initialised = true;
     }
     FT_Face face = nullptr;
-    if (FT_New_Face(r.library, font.file.c_str(), font.faceIndex, &face) != 0)
-        return FALSE;
+    if (FT_New_Face(r.library, font.file.c_str(), font.faceIndex, &face) != 0) return FALSE;
     if (!sdk::setPixelSize(face, font)) {
         FT_Done_Face(face);
         return FALSE;

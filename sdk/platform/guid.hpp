@@ -82,4 +82,6 @@ SDK_API std::string formatGuid(const GUID& g);
 
 }  // namespace sdk
 
-constexpr bool IsEqualGUID(REFGUID a, REFGUID b) { return a == b; }
+constexpr bool IsEqualGUID(REFGUID a, REFGUID b) {
+    return a == b;
+}

@@ -53,6 +53,8 @@ HRESULT LoadedModule::unload() {
     return S_OK;
 }
 
-LoadedModule::~LoadedModule() { unload(); }
+LoadedModule::~LoadedModule() {
+    unload();
+}
 
 }  // namespace sdk

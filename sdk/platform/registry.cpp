@@ -43,8 +43,9 @@ struct Store {
     std::vector<Key> keys;  // in file order
 
     Key* find(std::wstring_view path) {
-        const auto it = std::find_if(keys.begin(), keys.end(),
-                                     [&](const Key& k) { return equalsIgnoringCase(k.path, path); });
+        const auto it = std::find_if(keys.begin(), keys.end(), [&](const Key& k) {
+            return equalsIgnoringCase(k.path, path);
+        });
         return it == keys.end() ? nullptr : &*it;
     }
     // A key exists when it is listed or a listed key lies below it.
@@ -116,7 +117,8 @@ bool parseHexBytes(std::string_view text, std::vector<BYTE>& out) {
         }
     }
     if (digits.size() > 2) return false;
-    if (!digits.empty()) out.push_back(static_cast<BYTE>(std::strtoul(digits.c_str(), nullptr, 16)));
+    if (!digits.empty())
+        out.push_back(static_cast<BYTE>(std::strtoul(digits.c_str(), nullptr, 16)));
     return true;
 }
 
@@ -137,7 +139,8 @@ bool parseValue(std::string_view text, Value& value) {
     }
     if (text.starts_with("dword:")) {
         const std::string digits(text.substr(6));
-        if (digits.size() != 8 || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+        if (digits.size() != 8 ||
+            digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
             return false;
         }
         const auto number = static_cast<std::uint32_t>(std::strtoul(digits.c_str(), nullptr, 16));
@@ -215,7 +218,8 @@ bool load(const std::filesystem::path& file, Store& store) {
         if (equals >= line.size() || line[equals] != '=') return false;
         if (!parseValue(std::string_view(line).substr(equals + 1), value)) return false;
         auto& values = key->values;
-        std::erase_if(values, [&](const Value& v) { return equalsIgnoringCase(v.name, value.name); });
+        std::erase_if(values,
+                      [&](const Value& v) { return equalsIgnoringCase(v.name, value.name); });
         values.push_back(std::move(value));
     }
     return sawHeader || in.eof();
@@ -312,7 +316,9 @@ HKEY newHandle(std::wstring path, REGSAM access) {
     return key;
 }
 
-bool allows(HKEY key, REGSAM right) { return rootName(key) != nullptr || (key->access & right) != 0; }
+bool allows(HKEY key, REGSAM right) {
+    return rootName(key) != nullptr || (key->access & right) != 0;
+}
 
 // Runs `change` on the values of an open key (made in the store when missing) and writes the
 // store back when it succeeds.
@@ -342,7 +348,8 @@ std::filesystem::path registryFile() {
         return std::filesystem::path(config) / "pattix" / "registry.reg";
     }
     const char* home = std::getenv("HOME");
-    return std::filesystem::path(home != nullptr ? home : ".") / ".config" / "pattix" / "registry.reg";
+    return std::filesystem::path(home != nullptr ? home : ".") / ".config" / "pattix" /
+           "registry.reg";
 }
 
 }  // namespace sdk
@@ -386,7 +393,8 @@ LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD /*reserved*/, LPWSTR /*k
         store.keys.push_back({path, {}});
         if (!sdk::save(file, store)) return ERROR_ACCESS_DENIED;
     }
-    if (disposition != nullptr) *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
+    if (disposition != nullptr)
+        *disposition = existed ? REG_OPENED_EXISTING_KEY : REG_CREATED_NEW_KEY;
     *result = sdk::newHandle(path, access);
     return ERROR_SUCCESS;
 }

@@ -15,9 +15,12 @@ using PHKEY = HKEY*;
 using REGSAM = DWORD;
 using LSTATUS = LONG;
 
-inline const HKEY HKEY_CLASSES_ROOT = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000000u));
-inline const HKEY HKEY_CURRENT_USER = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000001u));
-inline const HKEY HKEY_LOCAL_MACHINE = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000002u));
+inline const HKEY HKEY_CLASSES_ROOT =
+    reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000000u));
+inline const HKEY HKEY_CURRENT_USER =
+    reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000001u));
+inline const HKEY HKEY_LOCAL_MACHINE =
+    reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000002u));
 inline const HKEY HKEY_USERS = reinterpret_cast<HKEY>(static_cast<std::uintptr_t>(0x80000003u));
 
 inline constexpr REGSAM KEY_QUERY_VALUE = 0x0001;
@@ -46,8 +49,7 @@ inline constexpr LSTATUS ERROR_BADDB = 1009;
 extern "C" {
 // Opens an existing key below `key` (a root or an open key). ERROR_FILE_NOT_FOUND when there is
 // no such key, ERROR_BADDB when the store's file cannot be read.
-SDK_API LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access,
-                              PHKEY result);
+SDK_API LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
 // Opens the key, making it (and the keys above it) when missing; the store is written at once.
 SDK_API LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR keyClass,
                                 DWORD options, REGSAM access, void* security, PHKEY result,

@@ -30,7 +30,7 @@ struct DialogItemTemplate {
     DWORD exStyle;
     DWORD style;
     short x, y, cx, cy;
-    DWORD id;  // 0xFFFFFFFF: a control nobody addresses
+    DWORD id;                    // 0xFFFFFFFF: a control nobody addresses
     const wchar_t* windowClass;  // "BUTTON", "COMBOBOX", "STATIC", "EDIT"
     const wchar_t* title;
     WORD titleOrdinal;

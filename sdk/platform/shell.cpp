@@ -43,7 +43,8 @@ void reapFinished(Openers& o) {
 
 std::filesystem::path defaultDriveC() {
     Dl_info info{};
-    if (dladdr(reinterpret_cast<const void*>(&defaultDriveC), &info) != 0 && info.dli_fname != nullptr) {
+    if (dladdr(reinterpret_cast<const void*>(&defaultDriveC), &info) != 0 &&
+        info.dli_fname != nullptr) {
         std::error_code ec;
         const auto library = std::filesystem::canonical(info.dli_fname, ec);
         if (!ec) return library.parent_path().parent_path() / "share" / "pattix" / "drive_c";
@@ -63,12 +64,14 @@ std::optional<std::filesystem::path> driveFolder(wchar_t letter) {
 
 // The entry of `folder` named `name`: the exact name when present, else one that differs only
 // in case.
-std::filesystem::path entryIgnoringCase(const std::filesystem::path& folder, const std::wstring& name) {
+std::filesystem::path entryIgnoringCase(const std::filesystem::path& folder,
+                                        const std::wstring& name) {
     const std::filesystem::path exact = folder / toUtf8(name);
     std::error_code ec;
     if (std::filesystem::exists(exact, ec)) return exact;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        if (equalsIgnoringCase(fromUtf8(entry.path().filename().string()), name)) return entry.path();
+        if (equalsIgnoringCase(fromUtf8(entry.path().filename().string()), name))
+            return entry.path();
     }
     return exact;
 }
@@ -118,15 +121,15 @@ extern "C" HINSTANCE ShellExecuteW(HWND /*owner*/, LPCWSTR verb, LPCWSTR file,
     if (!target) return sdk::shellResult(SE_ERR_PNF);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(*target, ec)) {
-        return sdk::shellResult(std::filesystem::is_directory(target->parent_path(), ec)
-                                    ? SE_ERR_FNF
-                                    : SE_ERR_PNF);
+        return sdk::shellResult(
+            std::filesystem::is_directory(target->parent_path(), ec) ? SE_ERR_FNF : SE_ERR_PNF);
     }
 
     const char* chosen = std::getenv("PATTIX_OPENER");
     const std::string opener = chosen != nullptr && *chosen != '\0' ? chosen : "xdg-open";
     const std::string argument = target->string();
-    char* argv[] = {const_cast<char*>(opener.c_str()), const_cast<char*>(argument.c_str()), nullptr};
+    char* argv[] = {const_cast<char*>(opener.c_str()), const_cast<char*>(argument.c_str()),
+                    nullptr};
     sdk::Openers& o = sdk::openers();
     std::lock_guard lock(o.mutex);
     sdk::reapFinished(o);

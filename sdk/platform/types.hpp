@@ -25,7 +25,9 @@ using HMODULE = HINSTANCE;
 inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
 
-constexpr HRESULT hresultFromBits(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
+constexpr HRESULT hresultFromBits(std::uint32_t bits) {
+    return static_cast<HRESULT>(bits);
+}
 
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;
@@ -44,8 +46,12 @@ inline constexpr HRESULT REGDB_E_CLASSNOTREG = hresultFromBits(0x80040154u);
 inline constexpr HRESULT DISP_E_TYPEMISMATCH = hresultFromBits(0x80020005u);
 inline constexpr HRESULT DISP_E_MEMBERNOTFOUND = hresultFromBits(0x80020003u);
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
 
 inline constexpr DWORD DLL_PROCESS_DETACH = 0;
 inline constexpr DWORD DLL_PROCESS_ATTACH = 1;

@@ -36,10 +36,15 @@ std::wstring fromUtf8(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size()) {
         const auto lead = static_cast<unsigned char>(text[i]);
-        const int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
-                                                               : (lead >> 3) == 0x1E ? 4 : 0;
-        char32_t c = length == 1 ? lead : length == 2 ? lead & 0x1F : length == 3 ? lead & 0x0F
-                                                                                  : lead & 0x07;
+        const int length = lead < 0x80           ? 1
+                           : (lead >> 5) == 0x6  ? 2
+                           : (lead >> 4) == 0xE  ? 3
+                           : (lead >> 3) == 0x1E ? 4
+                                                 : 0;
+        char32_t c = length == 1   ? lead
+                     : length == 2 ? lead & 0x1F
+                     : length == 3 ? lead & 0x0F
+                                   : lead & 0x07;
         bool good = length > 0 && i + static_cast<std::size_t>(length) <= text.size();
         for (int k = 1; good && k < length; ++k) {
             const auto next = static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]);

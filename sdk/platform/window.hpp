@@ -49,8 +49,12 @@ inline constexpr int SW_SHOWDEFAULT = 10;
 
 inline constexpr int GWLP_USERDATA = -21;
 
-constexpr WORD LOWORD(std::uintptr_t value) { return static_cast<WORD>(value & 0xFFFFu); }
-constexpr WORD HIWORD(std::uintptr_t value) { return static_cast<WORD>((value >> 16) & 0xFFFFu); }
+constexpr WORD LOWORD(std::uintptr_t value) {
+    return static_cast<WORD>(value & 0xFFFFu);
+}
+constexpr WORD HIWORD(std::uintptr_t value) {
+    return static_cast<WORD>((value >> 16) & 0xFFFFu);
+}
 constexpr WPARAM MAKEWPARAM(WORD low, WORD high) {
     return static_cast<WPARAM>(low) | (static_cast<WPARAM>(high) << 16);
 }
@@ -73,9 +77,9 @@ struct SDK_API Window {
     DWORD style = 0;
     DWORD exStyle = 0;
     int id = 0;
-    RECT rect;               // in the parent's client pixels
-    int invalidations = 0;   // InvalidateRect calls not yet honoured by a redraw
-    LONG_PTR userData = 0;   // GWLP_USERDATA
+    RECT rect;              // in the parent's client pixels
+    int invalidations = 0;  // InvalidateRect calls not yet honoured by a redraw
+    LONG_PTR userData = 0;  // GWLP_USERDATA
 };
 
 // A new window, owned by the handle table until DestroyWindow; parent may be null.

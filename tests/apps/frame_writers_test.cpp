@@ -10,8 +10,8 @@
 #include <cstring>
 #include <vector>
 
-#include "apps/host/errors.hpp"
 #include "apps/host/com_ptr.hpp"
+#include "apps/host/errors.hpp"
 #include "apps/host/fixed_point_conversion.hpp"
 #include "apps/pattix/raw_frame_writer.hpp"
 #include "apps/pattix/staged_file.hpp"
@@ -82,8 +82,8 @@ TEST(RawFrameWriter, SixteenBitFramesKeepTheBufferOrderAsLittleEndianFileValues)
         values.push_back(static_cast<unsigned char>(bytes[i]) |
                          static_cast<unsigned char>(bytes[i + 1]) << 8);
     }
-    EXPECT_THAT(values, ElementsAre(0, 0, 0, 65535,      // top: first buffer row
-                                    4000, 0, 0, 65535,   // 1000 of 16384
+    EXPECT_THAT(values, ElementsAre(0, 0, 0, 65535,     // top: first buffer row
+                                    4000, 0, 0, 65535,  // 1000 of 16384
                                     8000, 0, 0, 65535));
 }
 

@@ -1,9 +1,9 @@
 // The built pattix run end to end against faults a careless or hostile user meets: stalled
 // readers, odd targets, lost standard output, bad presets, pictures tall or on a terminal.
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -47,8 +47,8 @@ TEST(PattixFaults, AStopEndsAWriteThatAStalledReaderBlocks) {
 // temporary name beside it.
 TEST(PattixFaults, OnlyRealFilesAreStagedLinksAreFollowedTheRestWrittenThrough) {
     struct OddTarget {
-        std::string output;  // -o
-        std::string linkTo;  // what the link `output` names, or "fifo", or nothing
+        std::string output;   // -o
+        std::string linkTo;   // what the link `output` names, or "fifo", or nothing
         std::string written;  // where the frame must land (empty: nowhere to look)
     };
     const std::string longName = std::string(250, 'n') + ".rgba";
@@ -115,9 +115,8 @@ TEST(PattixFaults, LostStandardOutputIsAFailure) {
 TEST(PattixFaults, APresetIsSavedOnlyOnceTheFramesAreWritten) {
     const TempFolder folder;
     writeFile(folder / "look.preset", "good");
-    const RunResult failed =
-        runPattix({"-p", "smpte", "--save-preset", "look.preset", "-o", "missing/x.png"},
-                  folder.path());
+    const RunResult failed = runPattix(
+        {"-p", "smpte", "--save-preset", "look.preset", "-o", "missing/x.png"}, folder.path());
     EXPECT_EQ(failed.status, 1);
     EXPECT_EQ(readFile(folder / "look.preset"), "good");
 }

@@ -153,14 +153,15 @@ int waitForPattix(pid_t pid, long* maxResidentKiB) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-FolderWatch::FolderWatch(const std::filesystem::path& folder)
-    : m_Fd(::inotify_init1(IN_CLOEXEC)) {
+FolderWatch::FolderWatch(const std::filesystem::path& folder) : m_Fd(::inotify_init1(IN_CLOEXEC)) {
     if (m_Fd < 0 || ::inotify_add_watch(m_Fd, folder.c_str(), IN_MODIFY) < 0) {
         throw std::runtime_error("cannot watch " + folder.string());
     }
 }
 
-FolderWatch::~FolderWatch() { ::close(m_Fd); }
+FolderWatch::~FolderWatch() {
+    ::close(m_Fd);
+}
 
 bool FolderWatch::waitForWrite(const std::string& prefix, pid_t pid) {
     const int process = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
@@ -174,7 +175,8 @@ bool FolderWatch::waitForWrite(const std::string& prefix, pid_t pid) {
             const ssize_t length = ::read(m_Fd, buffer, sizeof buffer);
             for (ssize_t at = 0; at < length;) {
                 const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                if (event->len > 0 && std::string(event->name).rfind(prefix, 0) == 0) written = true;
+                if (event->len > 0 && std::string(event->name).rfind(prefix, 0) == 0)
+                    written = true;
                 at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
             }
         } else if (waits[1].revents & POLLIN) {

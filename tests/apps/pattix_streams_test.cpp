@@ -33,7 +33,9 @@ std::string asRawFrame(const Picture& picture) {
     return bytes;
 }
 
-std::string sha256(const std::string& bytes) { return sha256Hex(bytes.data(), bytes.size()); }
+std::string sha256(const std::string& bytes) {
+    return sha256Hex(bytes.data(), bytes.size());
+}
 
 class PattixStreams : public ::testing::Test {
 protected:
@@ -124,8 +126,8 @@ TEST_F(PattixStreams, ProgressStaysOffWhenStandardErrorIsNoTerminal) {
 }
 
 TEST_F(PattixStreams, ProgressWithFramesPerSecondShowsOnATerminal) {
-    const RunResult result = runPattixOnTerminal({"-s", "64x48", "-n", "300", "-o", "shown.rgba"},
-                                                 m_Folder.path());
+    const RunResult result =
+        runPattixOnTerminal({"-s", "64x48", "-n", "300", "-o", "shown.rgba"}, m_Folder.path());
     EXPECT_EQ(result.status, 0);
     EXPECT_THAT(result.err,
                 ::testing::MatchesRegex(".*pattix: frame 300 of 300, [0-9.]+ frames/s.*"));

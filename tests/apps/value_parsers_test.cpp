@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "apps/host/errors.hpp"
-#include "apps/pattix/output_target.hpp"
 #include "apps/host/pattern_names.hpp"
 #include "apps/host/text.hpp"
 #include "apps/host/value_parsers.hpp"
+#include "apps/pattix/output_target.hpp"
 #include "sdk/host/image_effect.hpp"
 
 namespace pattix::cli {
@@ -34,9 +34,10 @@ std::string refusalOf(Parse parse) {
 
 TEST(FrameSizes, PresetsAndWxHAreAccepted) {
     const std::pair<const char*, FrameSize> cases[] = {
-        {"ntsc", {720, 486}},   {"PAL", {720, 576}},  {"720p", {1280, 720}}, {"1080", {1920, 1080}},
-        {"uhd", {3840, 2160}},  {"640x480", {640, 480}}, {"1X1", {1, 1}},
-        {"2147483647x1", {2147483647, 1}}};
+        {"ntsc", {720, 486}},  {"PAL", {720, 576}},
+        {"720p", {1280, 720}}, {"1080", {1920, 1080}},
+        {"uhd", {3840, 2160}}, {"640x480", {640, 480}},
+        {"1X1", {1, 1}},       {"2147483647x1", {2147483647, 1}}};
     for (const auto& [text, size] : cases) EXPECT_EQ(parseFrameSize(text), size) << text;
 }
 
@@ -55,7 +56,8 @@ TEST(FrameSizes, RefusalsNameTheValueAndWhatIsAccepted) {
         {"99999999999999999999x2", "size '99999999999999999999x2' is too large"},
     };
     for (const auto& [text, message] : cases) {
-        EXPECT_THAT(refusalOf([value = text] { parseFrameSize(value); }), HasSubstr(message)) << text;
+        EXPECT_THAT(refusalOf([value = text] { parseFrameSize(value); }), HasSubstr(message))
+            << text;
     }
     EXPECT_THAT(refusalOf([] { parseFrameSize("big", "world size"); }),
                 HasSubstr("world size 'big' is not a size"));
@@ -66,7 +68,9 @@ TEST(FrameSizes, AFrameMustFitInMemory) {
     EXPECT_NO_THROW(requireFrameFits({3840, 2160}, 16, kGiB));
     EXPECT_EQ(frameBytes({3840, 2160}, 16), 3840ull * 2160 * 8);
     EXPECT_EQ(frameBytes({3840, 2160}, 8), 3840ull * 2160 * 4);
-    EXPECT_THAT(refusalOf([&] { requireFrameFits({100000, 100000}, 16, 24 * kGiB); }),
+    EXPECT_THAT(refusalOf([&] {
+                    requireFrameFits({100000, 100000}, 16, 24 * kGiB);
+                }),
                 HasSubstr("size 100000x100000 needs 74.5 GiB for one 16-bit frame, more than the "
                           "24.0 GiB of memory here"));
     // w * h * 8 no longer fits in 64 bits.
@@ -74,9 +78,13 @@ TEST(FrameSizes, AFrameMustFitInMemory) {
     // A row of 2 GiB or more does not fit the host's signed 32-bit row step, at any height.
     EXPECT_NO_THROW(requireFrameFits({536870911, 1}, 8, 24 * kGiB));
     EXPECT_NO_THROW(requireFrameFits({268435455, 1}, 16, 24 * kGiB));
-    EXPECT_THAT(refusalOf([&] { requireFrameFits({536870912, 1}, 8, 24 * kGiB); }),
+    EXPECT_THAT(refusalOf([&] {
+                    requireFrameFits({536870912, 1}, 8, 24 * kGiB);
+                }),
                 HasSubstr("size 536870912x1 is too wide at depth 8"));
-    EXPECT_THAT(refusalOf([&] { requireFrameFits({268435456, 1}, 16, 24 * kGiB); }),
+    EXPECT_THAT(refusalOf([&] {
+                    requireFrameFits({268435456, 1}, 16, 24 * kGiB);
+                }),
                 HasSubstr("a row holds at most 268435455 pixels"));
 }
 
@@ -144,7 +152,9 @@ TEST(Quoting, ControlsAndBrokenUtf8AreShownLongValuesCut) {
         {"plain", "plain"},
         {"Farbbalken \xC3\xBC \xE2\x82\xAC", "Farbbalken \xC3\xBC \xE2\x82\xAC"},  // u-umlaut, euro
         {"\x1b[2J\r\n\x7f", "\\x1B[2J\\x0D\\x0A\\x7F"},
-        {"\xC2\x9B" "31m", "\\xC2\\x9B31m"},  // CSI as a UTF-8 C1 control
+        {"\xC2\x9B"
+         "31m",
+         "\\xC2\\x9B31m"},  // CSI as a UTF-8 C1 control
         {"\xC3(\xE2\x82\xF0\x9F\x98", "\\xC3(\\xE2\\x82\\xF0\\x9F\\x98"},
         {"\xC0\xAF\xED\xA0\x80", "\\xC0\\xAF\\xED\\xA0\\x80"},  // overlong, surrogate
     };
@@ -155,9 +165,9 @@ TEST(Quoting, ControlsAndBrokenUtf8AreShownLongValuesCut) {
 }
 
 TEST(PatternNames, ShortNamesNumbersAndOwnNames) {
-    const std::vector<std::string> own = {"EBU Bars", "75% Colour Bars", "100% Colour Bars",
-                                          "EIA Colour Bars", "SMPTE Colour Bars", "RGB Ramp",
-                                          "Grey Ramp", "RGB Crossed Ramp", "Grey Crossed Ramp"};
+    const std::vector<std::string> own = {
+        "EBU Bars", "75% Colour Bars", "100% Colour Bars", "EIA Colour Bars",  "SMPTE Colour Bars",
+        "RGB Ramp", "Grey Ramp",       "RGB Crossed Ramp", "Grey Crossed Ramp"};
     for (int value = 0; value < kPatternCount; ++value) {
         EXPECT_EQ(resolvePattern(kPatternShortNames[value], own), value);
         EXPECT_EQ(resolvePattern(std::to_string(value), own), value);
@@ -186,10 +196,8 @@ TEST(OutputTargets, KindFollowsThePath) {
 
 TEST(OutputTargets, SequencesNumberTheirFilesWithoutPrintf) {
     const std::tuple<const char*, std::int64_t, const char*> cases[] = {
-        {"f%d.png", 7, "f7.png"},
-        {"f%04d.png", 12, "f0012.png"},
-        {"f%3d.png", 7, "f  7.png"},
-        {"f%02d.png", 12345, "f12345.png"},
+        {"f%d.png", 7, "f7.png"},     {"f%04d.png", 12, "f0012.png"},
+        {"f%3d.png", 7, "f  7.png"},  {"f%02d.png", 12345, "f12345.png"},
         {"%%%d%%.png", 5, "%5%.png"},
     };
     for (const auto& [path, frame, name] : cases) {
@@ -210,7 +218,8 @@ TEST(OutputTargets, RefusalsNameThePath) {
         {"f%d%d.png", "has more than one frame number"},
     };
     for (const auto& [path, message] : cases) {
-        EXPECT_THAT(refusalOf([value = path] { parseOutputTarget(value); }), HasSubstr(message)) << path;
+        EXPECT_THAT(refusalOf([value = path] { parseOutputTarget(value); }), HasSubstr(message))
+            << path;
     }
 }
 

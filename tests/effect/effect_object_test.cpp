@@ -188,7 +188,8 @@ TEST_F(EffectObject, CloneCopiesStateAndHasItsOwnIdentity) {
     EXPECT_EQ(copy.object().m_EffectKind, 3);
     EXPECT_EQ(getInt(copy, PARAM_PATTERN), kPatternSmpteBars);
     EXPECT_EQ(getInt(copy, PARAM_RAMP_DIRECTION), kDirectionVertical);
-    EXPECT_EQ(copy.object().renderGeometry().outputFrame, effect.object().renderGeometry().outputFrame);
+    EXPECT_EQ(copy.object().renderGeometry().outputFrame,
+              effect.object().renderGeometry().outputFrame);
 
     EXPECT_EQ(effect->Clone(IID_IDSImageEffect, nullptr), E_POINTER);
     void* none = reinterpret_cast<void*>(1);

@@ -66,7 +66,8 @@ struct ClaimedImage final : IDSImage {
     GUID format;
     int width, height;
     void* buffer;
-    ClaimedImage(const GUID& f, int w, int h, void* b) : format(f), width(w), height(h), buffer(b) {}
+    ClaimedImage(const GUID& f, int w, int h, void* b)
+        : format(f), width(w), height(h), buffer(b) {}
     HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     ULONG AddRef() override { return 1; }
     ULONG Release() override { return 1; }
@@ -238,8 +239,8 @@ TEST_F(Render, PresetFromOneEffectRendersTheSamePictureInAnother) {
 // geometry that is not a number never reaches the viewer.
 TEST_F(Render, ARenderOfACopyMovesTheToolsSourceCentre) {
     struct Case {
-        double worldHeight;            // of the project, whose user height is 576
-        std::array<double, 4> input;   // x, y, width, height in world units
+        double worldHeight;           // of the project, whose user height is 576
+        std::array<double, 4> input;  // x, y, width, height in world units
         KtRectF rect;
         KtPoint centre;
         int redraws;
@@ -247,24 +248,25 @@ TEST_F(Render, ARenderOfACopyMovesTheToolsSourceCentre) {
     const double nan = std::nan("");
     const Case cases[] = {
         {576, {10, 20, 360, 288}, {10, 20, 360, 288}, {190, 164}, 1},
-        {288, {10, 20, 360, 288}, {20, 40, 720, 576}, {380, 328}, 1},   // factor 2
-        {0, {10, 20, 360, 288}, {0, 0, 0, 0}, {0, 0}, 1},                // no factor: 0
-        {576, {nan, 20, 360, 288}, {0, 0, 720, 576}, {360, 288}, 0},     // left as it was
-        {576, {0, 0, 720, 576}, {0, 0, 720, 576}, {360, 288}, 0},        // nothing moved
-        {576, {0, 0, 576, 576}, {0, 0, 576, 576}, {288, 288}, 1},        // the width alone
+        {288, {10, 20, 360, 288}, {20, 40, 720, 576}, {380, 328}, 1},  // factor 2
+        {0, {10, 20, 360, 288}, {0, 0, 0, 0}, {0, 0}, 1},              // no factor: 0
+        {576, {nan, 20, 360, 288}, {0, 0, 720, 576}, {360, 288}, 0},   // left as it was
+        {576, {0, 0, 720, 576}, {0, 0, 720, 576}, {360, 288}, 0},      // nothing moved
+        {576, {0, 0, 576, 576}, {0, 0, 576, 576}, {288, 288}, 1},      // the width alone
     };
     sdk::host::Viewer viewer(kWidth, kHeight);
     sdk::host::setCurrentViewer(&viewer);
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "world height " << c.worldHeight << ", input x "
-                                        << c.input[0]);
+        SCOPED_TRACE(::testing::Message()
+                     << "world height " << c.worldHeight << ", input x " << c.input[0]);
         sdk::host::setProjectFrame(kWidth, kHeight, kWidth, c.worldHeight);
         EffectRef source = createEffect();
         ASSERT_EQ(source.object().pushOverlay(source.get()), S_OK);
         IDSImageEffect* raw = nullptr;
         ASSERT_EQ(source->Clone(IID_IDSImageEffect, reinterpret_cast<void**>(&raw)), S_OK);
         EffectRef copy(raw);
-        ImageRef output(kWidth, kHeight, MFIF_RGBA_RAW_32), input(kWidth, kHeight, MFIF_RGBA_RAW_32);
+        ImageRef output(kWidth, kHeight, MFIF_RGBA_RAW_32),
+            input(kWidth, kHeight, MFIF_RGBA_RAW_32);
         input->setWorldGeometry(c.input[0], c.input[1], c.input[2], c.input[3]);
         RenderSetup setup(output.image);
         setup.data.inputs[0] = input.image;

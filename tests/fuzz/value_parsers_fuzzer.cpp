@@ -56,9 +56,9 @@ void parse(std::uint8_t parser, std::string_view text) {
             break;
         case 6: {
             static const std::vector<std::string> ownNames = {
-                "EBU Bars",  "75% Colour Bars",  "100% Colour Bars", "EIA Colour Bars",
-                "SMPTE Colour Bars", "RGB Ramp", "Grey Ramp", "RGB Crossed Ramp",
-                "Grey Crossed Ramp"};
+                "EBU Bars",        "75% Colour Bars",   "100% Colour Bars",
+                "EIA Colour Bars", "SMPTE Colour Bars", "RGB Ramp",
+                "Grey Ramp",       "RGB Crossed Ramp",  "Grey Crossed Ramp"};
             const int pattern = host::resolvePattern(text, ownNames);
             require(pattern >= 0 && pattern < 9);
             break;

@@ -4,7 +4,11 @@
 
 namespace pattix::testing {
 
-void failEveryRender() { sdk::failCall("CDSImageEffect::PrepareData", E_FAIL, -1); }
-void clearHostFailures() { sdk::clearFailures(); }
+void failEveryRender() {
+    sdk::failCall("CDSImageEffect::PrepareData", E_FAIL, -1);
+}
+void clearHostFailures() {
+    sdk::clearFailures();
+}
 
 }  // namespace pattix::testing

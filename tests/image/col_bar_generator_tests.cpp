@@ -120,8 +120,7 @@ TYPED_TEST(ColBarGenerator, EveryPixelFollowsThePixelRule) {
             generator.barFlags = static_cast<std::uint8_t>(bars.flags);
             generator.frameWidth = bars.frameWidth;
             generator.frameHeight = bars.frameHeight;
-            if (bars.alpha >= 0)
-                generator.alphaValue = bars.alpha;
+            if (bars.alpha >= 0) generator.alphaValue = bars.alpha;
             generator.process(&target.texture);
             for (int y = 0; y < frame.height; ++y) {
                 for (int x = frame.xStart; x < frame.xStart + frame.width; ++x) {

@@ -36,15 +36,13 @@ struct Case {
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts;
     std::stringstream in(text);
-    for (std::string part; std::getline(in, part, separator);)
-        parts.push_back(part);
+    for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
     return parts;
 }
 
 bool hasFlag(const Case& c, const std::string& name) {
     for (const std::string& flag : split(c.flags, ','))
-        if (flag == name || flag.starts_with(name + "="))
-            return true;
+        if (flag == name || flag.starts_with(name + "=")) return true;
     return false;
 }
 
@@ -61,8 +59,7 @@ std::pair<int, int> sizeFlag(const Case& c, const std::string& name) {
 // The value of flag "name=N", or 0.
 int numberFlag(const Case& c, const std::string& name) {
     for (const std::string& flag : split(c.flags, ','))
-        if (flag.starts_with(name + "="))
-            return std::stoi(flag.substr(name.size() + 1));
+        if (flag.starts_with(name + "=")) return std::stoi(flag.substr(name.size() + 1));
     return 0;
 }
 
@@ -70,14 +67,14 @@ template <class Pixel>
 std::vector<unsigned char> drawFrame(const Case& c, bool threads) {
     using namespace test;
     constexpr bool narrow = sizeof(Pixel) == sizeof(Rgba8);
-    Canvas<Pixel> canvas(c.width, c.height, c.order == "top" ? RowOrder::BottomUp : RowOrder::TopDown,
+    Canvas<Pixel> canvas(c.width, c.height,
+                         c.order == "top" ? RowOrder::BottomUp : RowOrder::TopDown,
                          rgba<Pixel>(7, 7, 7, 7));
     canvas.texture.setOrigin(0.0f, c.originY);
     // Rows below 0: the field's parity is that of negative row numbers too.
     canvas.texture.yAxis.start = numberFlag(c, "ystart");
     auto configure = [&](auto& generator) {
-        if (!threads)
-            generator.imagerFlags |= kImagerNoThreads;
+        if (!threads) generator.imagerFlags |= kImagerNoThreads;
         generator.setFieldMode(c.field == "first" ? 1 : c.field == "second" ? 2 : 0);
         if (c.region != "-") {
             const auto r = split(c.region, ',');
@@ -91,8 +88,7 @@ std::vector<unsigned char> drawFrame(const Case& c, bool threads) {
                                                     "grey-crossed"};
     const auto [ownWidth, ownHeight] = sizeFlag(c, "own");
     for (std::size_t i = 0; i < kBars.size(); ++i) {
-        if (kBars[i] != c.pattern)
-            continue;
+        if (kBars[i] != c.pattern) continue;
         std::conditional_t<narrow, KtColBarGenerator8, KtColBarGenerator16> bars;
         bars.pattern = static_cast<std::int32_t>(i);
         bars.barFlags = static_cast<std::uint8_t>((hasFlag(c, "fromtop") ? kBarsCountFromTop : 0) |
@@ -103,8 +99,7 @@ std::vector<unsigned char> drawFrame(const Case& c, bool threads) {
         configure(bars);
     }
     for (std::size_t i = 0; i < kRamps.size(); ++i) {
-        if (kRamps[i] != c.pattern)
-            continue;
+        if (kRamps[i] != c.pattern) continue;
         std::conditional_t<narrow, KtRampGenerator8, KtRampGenerator16> ramp;
         ramp.rampType = static_cast<std::int32_t>(i);
         ramp.direction = c.direction == "v" ? kRampVertical : kRampHorizontal;
@@ -152,8 +147,7 @@ TEST(FrameChecksums, EveryListedFrameHasItsSumOnOneThreadAndOnThree) {
     ASSERT_GE(cases.size(), 40u) << "cannot read " << PATTIX_FRAME_CHECKSUMS;
     const char* const rewrite = std::getenv("PATTIX_WRITE_CHECKSUMS");
     std::ostringstream table;
-    for (const std::string& comment : comments)
-        table << comment << "\n";
+    for (const std::string& comment : comments) table << comment << "\n";
     setProcessorCountForTesting(3);
     for (const Case& c : cases) {
         const auto draw = c.depth == 16 ? &drawFrame<Rgba16> : &drawFrame<Rgba8>;
@@ -166,8 +160,7 @@ TEST(FrameChecksums, EveryListedFrameHasItsSumOnOneThreadAndOnThree) {
         table << c.line << " " << alone << "\n";
     }
     setProcessorCountForTesting(0);
-    if (rewrite != nullptr)
-        std::ofstream(rewrite) << table.str();
+    if (rewrite != nullptr) std::ofstream(rewrite) << table.str();
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ Rgba8 markOf(std::int32_t x, std::int32_t y) {
 
 // Writes markOf(x, y) over its rows and records which thread drew each row.
 class MarkingGenerator : public Generator<Texture8> {
-  public:
+public:
     std::vector<int> rowOwner;  // by stored row; -1 where nothing was drawn
     std::atomic<int> beginCalls{0};
     std::atomic<int> endCalls{0};
@@ -38,10 +38,8 @@ class MarkingGenerator : public Generator<Texture8> {
         const KtRowBand band = threadRows();
         const KtColumnSpan span = columns();
         for (std::int32_t y = band.first; y < band.last; y += band.step) {
-            if (stopRequested())
-                return;
-            for (std::int32_t x = span.x0; x < span.x1; ++x)
-                *texture->pixelAt(x, y) = markOf(x, y);
+            if (stopRequested()) return;
+            for (std::int32_t x = span.x0; x < span.x1; ++x) *texture->pixelAt(x, y) = markOf(x, y);
             rowOwner[static_cast<std::size_t>(y - texture->yAxis.start)] = me;
         }
     }
@@ -49,8 +47,7 @@ class MarkingGenerator : public Generator<Texture8> {
     std::vector<int> drawnRows() const {
         std::vector<int> rows;
         for (std::size_t y = 0; y < rowOwner.size(); ++y) {
-            if (rowOwner[y] >= 0)
-                rows.push_back(static_cast<int>(y));
+            if (rowOwner[y] >= 0) rows.push_back(static_cast<int>(y));
         }
         return rows;
     }
@@ -58,7 +55,7 @@ class MarkingGenerator : public Generator<Texture8> {
 };
 
 class GeneratorProcess : public ::testing::Test {
-  protected:
+protected:
     void TearDown() override { setProcessorCountForTesting(0); }
 };
 
@@ -100,11 +97,19 @@ TEST_F(GeneratorProcess, BandsOfPicturesNearTwoToThe31RowsStayInRange) {
         std::array<KtRowBand, 4> bands;
     };
     const Case cases[] = {
-        {-1, 2, {{{1, kChunk, 2}, {kChunk + 1, 2 * kChunk, 2}, {2 * kChunk + 1, 3 * kChunk, 2},
-                  {3 * kChunk + 1, INT_MAX, 2}}}},
+        {-1,
+         2,
+         {{{1, kChunk, 2},
+           {kChunk + 1, 2 * kChunk, 2},
+           {2 * kChunk + 1, 3 * kChunk, 2},
+           {3 * kChunk + 1, INT_MAX, 2}}}},
         // The top two rows over four processors: the last two bands are empty at 2^31 - 1.
-        {INT_MAX - 2, 1, {{{INT_MAX - 1, INT_MAX - 1, 2}, {INT_MAX - 1, INT_MAX, 2},
-                           {INT_MAX, INT_MAX, 2}, {INT_MAX, INT_MAX, 2}}}},
+        {INT_MAX - 2,
+         1,
+         {{{INT_MAX - 1, INT_MAX - 1, 2},
+           {INT_MAX - 1, INT_MAX, 2},
+           {INT_MAX, INT_MAX, 2},
+           {INT_MAX, INT_MAX, 2}}}},
     };
     setProcessorCountForTesting(4);
     for (const Case& c : cases) {
@@ -114,8 +119,7 @@ TEST_F(GeneratorProcess, BandsOfPicturesNearTwoToThe31RowsStayInRange) {
         imager.target = &tall;
         imager.targetWidth = 1;
         imager.targetHeight = INT_MAX;
-        if (c.windowY0 >= 0)
-            imager.setWindow(0, c.windowY0, 0, INT_MAX - 1);
+        if (c.windowY0 >= 0) imager.setWindow(0, c.windowY0, 0, INT_MAX - 1);
         imager.setFieldMode(c.fieldMode);
         std::array<KtRowBand, 4> bands{};
         runParallel(
@@ -141,9 +145,9 @@ TEST_F(GeneratorProcess, WindowsLargerThanOrOutsideTheTextureAreClippedToIt) {
         int clippedX0, clippedY0, clippedX1, clippedY1;  // the drawn pixels, ends exclusive
     };
     for (const Case c : {Case{-5, -2, 40, 30, 0, 0, 6, 4},
-                         Case{3, 2, 9, 9, 3, 2, 6, 4},      // over the top right corner
-                         Case{10, 1, 20, 2, 5, 1, 5, 3},    // right of it: nothing
-                         Case{2, -9, 3, -4, 2, 0, 4, 0},    // below row 0: nothing
+                         Case{3, 2, 9, 9, 3, 2, 6, 4},       // over the top right corner
+                         Case{10, 1, 20, 2, 5, 1, 5, 3},     // right of it: nothing
+                         Case{2, -9, 3, -4, 2, 0, 4, 0},     // below row 0: nothing
                          Case{-9, 0, -1, 3, 0, 0, 0, 4}}) {  // left of column 0: nothing
         Canvas<Rgba8> canvas(6, 4);
         MarkingGenerator generator(4);
@@ -197,7 +201,7 @@ TEST_F(GeneratorProcess, EveryPassRunsOnEveryThreadOrOnceOnTheCallerWithoutThrea
 // Two host threads render at once: a thread of one host's run that finds a thread of the
 // other's inside generate too has seen two runs interleave.
 class HostGenerator : public Generator<Texture8> {
-  public:
+public:
     static inline std::atomic<int> inside[2];
     static inline std::atomic<bool> interleaved{false};
     int host = 0;
@@ -205,8 +209,7 @@ class HostGenerator : public Generator<Texture8> {
     void generate(Texture8*) noexcept override {
         ++inside[host];
         for (int look = 0; look < 2; ++look) {
-            if (inside[1 - host] > 0)
-                interleaved = true;
+            if (inside[1 - host] > 0) interleaved = true;
             std::this_thread::sleep_for(std::chrono::microseconds(100));
         }
         --inside[host];
@@ -236,8 +239,7 @@ struct InterruptBlock {
 
 // Goes on at the first call, the poll before the pass, and stops at every later one.
 int stopAfterFirstCall(void* calls, void* pastRecord) {
-    if (static_cast<std::atomic<int>*>(calls)->fetch_add(1) == 0)
-        return 0;
+    if (static_cast<std::atomic<int>*>(calls)->fetch_add(1) == 0) return 0;
     // Each thread that asks writes the same code; the effect's own check does the same.
     std::atomic_ref<std::int32_t>(*static_cast<std::int32_t*>(pastRecord)).store(10000);
     return 1;
@@ -256,8 +258,7 @@ TEST_F(GeneratorProcess, AStopOnTheFirstRowPollStopsEveryThreadBeforeItsFirstRow
     EXPECT_EQ(block.record.aborted, 1);
     EXPECT_EQ(block.stopCode, 10000);
     EXPECT_EQ(generator.endCalls.load(), 1);
-    for (const Rgba8& pixel : canvas.memory)
-        ASSERT_EQ(pixel, Rgba8());
+    for (const Rgba8& pixel : canvas.memory) ASSERT_EQ(pixel, Rgba8());
 }
 
 TEST_F(GeneratorProcess, AnAbortedRecordStopsBeforeThePassAndOneWithoutCallbackNever) {

@@ -15,7 +15,7 @@ namespace pattix {
 namespace {
 
 class ParallelRunner : public ::testing::Test {
-  protected:
+protected:
     void TearDown() override { setProcessorCountForTesting(0); }
 };
 
@@ -36,14 +36,12 @@ void logJob(void* log, void*, void*, void*, void*, void*) {
     auto& run = *static_cast<RunLog*>(log);
     const int band = threadIndex();
     if (band == 0 && run.bandZeroWaits) {
-        for (int n; (n = run.othersArrived.load()) < run.processors - 1;)
-            run.othersArrived.wait(n);
+        for (int n; (n = run.othersArrived.load()) < run.processors - 1;) run.othersArrived.wait(n);
     } else {
         ++run.othersArrived;
         run.othersArrived.notify_all();
     }
-    if (run.stopWorkers)
-        stopParallelWorkers();
+    if (run.stopWorkers) stopParallelWorkers();
     std::lock_guard<std::mutex> hold(run.lock);
     run.threadsOfBand[band].push_back(gettid());
     run.counts.push_back(threadCount());
@@ -72,8 +70,7 @@ TEST_F(ParallelRunner, WorkersStartOnceWorkTheBandOfTheirIdAndAreJoinedWhenStopp
             ASSERT_EQ(threads[0], gettid());
             EXPECT_EQ(std::set<pid_t>(threads.begin(), threads.end()).size(),
                       static_cast<std::size_t>(processors));
-            if (repeat == 0)
-                first = threads;
+            if (repeat == 0) first = threads;
             ASSERT_EQ(threads, first) << processors << " processors: a worker was started again";
         }
         stopParallelWorkers();
@@ -125,8 +122,7 @@ void argumentJob(void* a0, void* a1, void* a2, void* a3, void* a4, void* a5) {
     auto& record = *static_cast<Arguments*>(a0);
     if (threadIndex() == 0) {
         void* const all[6] = {a0, a1, a2, a3, a4, a5};
-        for (int i = 0; i < 6; ++i)
-            record.seen[i] = all[i];
+        for (int i = 0; i < 6; ++i) record.seen[i] = all[i];
     }
     ++record.calls;
 }
@@ -139,8 +135,7 @@ TEST_F(ParallelRunner, ArgumentsArriveInOrderAndOnlyAsManyAsCounted) {
     EXPECT_EQ(two.calls.load(), 2);
     EXPECT_EQ(two.seen[0], &two);
     EXPECT_EQ(two.seen[1], &b);
-    for (int i = 2; i < 6; ++i)
-        EXPECT_EQ(two.seen[i], nullptr) << i;
+    for (int i = 2; i < 6; ++i) EXPECT_EQ(two.seen[i], nullptr) << i;
 
     Arguments nine;  // a count above six keeps six
     runParallel(&argumentJob, 9, &nine, &b, &c, &d, &e, &f);

@@ -28,8 +28,7 @@ struct Pattern {
 
 std::vector<Pattern> everyPattern() {
     std::vector<Pattern> all;
-    for (int pattern = kEbuBars; pattern <= kSmpteBars; ++pattern)
-        all.push_back({true, pattern});
+    for (int pattern = kEbuBars; pattern <= kSmpteBars; ++pattern) all.push_back({true, pattern});
     for (int type = kRgbRamp; type <= kGreyCrossedRamp; ++type) {
         for (const int direction : {kRampHorizontal, kRampVertical})
             all.push_back({false, type, direction});
@@ -39,14 +38,13 @@ std::vector<Pattern> everyPattern() {
 
 std::ostream& operator<<(std::ostream& out, const Pattern& p) {
     out << (p.bars ? "bars " : "ramp ") << p.kind;
-    if (!p.bars)
-        out << ", direction " << p.direction;
+    if (!p.bars) out << ", direction " << p.direction;
     return out;
 }
 
 template <class Pixel>
 class PatternRendering : public ::testing::Test {
-  protected:
+protected:
     // These frames are small: split them anyway, so that the workers draw them.
     void SetUp() override { setSplitThresholdForTesting(0); }
     void TearDown() override {

@@ -38,15 +38,13 @@ Pixel rulePixel(const RampSetup& setup, int textureWidth, int textureHeight, flo
     int r = y - oy;
     const bool reverse = (setup.rampFlags & kRampReverse) != 0;
     const bool horizontal = setup.direction == kRampHorizontal;
-    if (!horizontal && reverse)
-        r = height - r - 1;
+    if (!horizontal && reverse) r = height - r - 1;
     const int t = horizontal ? x : r;
     const int rampLength = horizontal ? width : height;
     const int s = horizontal ? r : x;
     const int bandLength = horizontal ? height : width;
     const Pixel black = rgba<Pixel>(0, 0, 0, alpha);
-    if (s < 0 || s >= bandLength || t < 0 || t >= rampLength)
-        return black;
+    if (s < 0 || s >= bandLength || t < 0 || t >= rampLength) return black;
 
     const float S = static_cast<float>(bandLength);
     bool on[3] = {false, false, false};
@@ -54,10 +52,8 @@ Pixel rulePixel(const RampSetup& setup, int textureWidth, int textureHeight, flo
     switch (setup.type) {
         case kRgbRamp: {
             int b = static_cast<int>(static_cast<float>(s) / std::max(S / 3.0f, 1.0f));
-            if (horizontal && reverse)
-                b = 2 - b;
-            if (b >= 0 && b < 3)
-                on[b] = true;
+            if (horizontal && reverse) b = 2 - b;
+            if (b >= 0 && b < 3) on[b] = true;
             break;
         }
         case kGreyRamp:
@@ -65,11 +61,9 @@ Pixel rulePixel(const RampSetup& setup, int textureWidth, int textureHeight, flo
             break;
         case kRgbCrossedRamp: {
             int b = static_cast<int>(static_cast<double>(s) / static_cast<double>(S / 3.0f));
-            if (horizontal && reverse)
-                b = 2 - b;
+            if (horizontal && reverse) b = 2 - b;
             const int u = static_cast<int>(static_cast<float>(s) / std::max(S / 6.0f, 1.0f));
-            if (b >= 0 && b < 3)
-                on[b] = true;
+            if (b >= 0 && b < 3) on[b] = true;
             backwards = u % 2 == 1;
             break;
         }
@@ -91,7 +85,7 @@ Pixel rulePixel(const RampSetup& setup, int textureWidth, int textureHeight, flo
 
 template <class Pixel>
 class RampGenerator : public ::testing::Test {
-  protected:
+protected:
     // Renders a ramp configured as the render configures it into a host-ordered canvas.
     static std::unique_ptr<Canvas<Pixel>> render(const RampSetup& setup, int width, int height,
                                                  float originY = 0.0f) {

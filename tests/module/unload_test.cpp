@@ -21,12 +21,11 @@ using namespace testing;
 // Says "go on" to the poll before the pass, then holds each render thread at its first row until
 // all of them have come, and asks them all to stop: every thread of the run shows itself.
 class GatheringContext final : public IDSExecutionContext {
-  public:
+public:
     explicit GatheringContext(int threads) : m_Threads(threads) {}
 
     HRESULT QueryInterface(REFIID riid, void** ppv) override {
-        if (ppv == nullptr)
-            return E_POINTER;
+        if (ppv == nullptr) return E_POINTER;
         *ppv = riid == IID_IUnknown || riid == IID_IDSExecutionContext ? this : nullptr;
         return *ppv ? S_OK : E_NOINTERFACE;
     }
@@ -37,16 +36,14 @@ class GatheringContext final : public IDSExecutionContext {
         return S_OK;
     }
     BOOL ShouldContinue() override {
-        if (m_Polls++ == 0)
-            return TRUE;
+        if (m_Polls++ == 0) return TRUE;
         {
             std::lock_guard<std::mutex> hold(m_Lock);
             m_Seen.insert(gettid());
         }
         ++m_Arrived;
         m_Arrived.notify_all();
-        for (int n; (n = m_Arrived.load()) < m_Threads;)
-            m_Arrived.wait(n);
+        for (int n; (n = m_Arrived.load()) < m_Threads;) m_Arrived.wait(n);
         return FALSE;
     }
 
@@ -55,7 +52,7 @@ class GatheringContext final : public IDSExecutionContext {
         return m_Seen;
     }
 
-  private:
+private:
     const int m_Threads;
     std::atomic<int> m_Polls{0};
     std::atomic<int> m_Arrived{0};
@@ -95,8 +92,7 @@ TEST(Unload, RenderWorkersAreJoinedWhenTheHostUnloadsEvenAfterAnInterruptedRende
         ASSERT_EQ(processThreads().count(worker), 1u) << "workers stay between frames";
 
     ASSERT_EQ(module->unload(), S_OK);
-    for (const pid_t worker : renderThreads)
-        EXPECT_TRUE(threadEnds(worker));
+    for (const pid_t worker : renderThreads) EXPECT_TRUE(threadEnds(worker));
 }
 
 }  // namespace

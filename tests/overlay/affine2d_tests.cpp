@@ -16,8 +16,7 @@ void expectNear(KtPoint actual, KtPoint expected) {
 
 void expectIdentity(const Affine2D& a) {
     const Affine2D identity;
-    for (int i = 0; i < 9; ++i)
-        EXPECT_EQ(a.m[i], identity.m[i]) << "m" << i;
+    for (int i = 0; i < 9; ++i) EXPECT_EQ(a.m[i], identity.m[i]) << "m" << i;
 }
 
 TEST(Affine2D, OperationsApplyInTheOrderTheyAreGivenAndRotateCounterclockwise) {
@@ -80,18 +79,16 @@ TEST(Affine2D, ANearSingularMatrixInvertsToTheIdentity) {
 }
 
 class TransformStack : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
-        while (KtTDraw::affineDepth() > 0)
-            KtTDraw::popAffine();
+        while (KtTDraw::affineDepth() > 0) KtTDraw::popAffine();
     }
     void TearDown() override { SetUp(); }
 };
 
 // 32 entries: a push at the top keeps the top entry, a pop at the bottom keeps the identity.
 TEST_F(TransformStack, Holds32EntriesAndNeverLeavesThem) {
-    for (int i = 0; i < 31; ++i)
-        KtTDraw::pushAffine();
+    for (int i = 0; i < 31; ++i) KtTDraw::pushAffine();
     Affine2D shift;
     shift.translate(1.0f, 2.0f);
     KtTDraw::concatAffine(shift);
@@ -101,8 +98,7 @@ TEST_F(TransformStack, Holds32EntriesAndNeverLeavesThem) {
     expectNear(KtTDraw::topAffine().map({0, 0}), {1, 2});
     KtTDraw::popAffine();
     expectNear(KtTDraw::topAffine().map({0, 0}), {0, 0});
-    for (int i = 0; i < 40; ++i)
-        KtTDraw::popAffine();
+    for (int i = 0; i < 40; ++i) KtTDraw::popAffine();
     EXPECT_EQ(KtTDraw::affineDepth(), 0);
     expectIdentity(KtTDraw::topAffine());
 }

@@ -33,8 +33,7 @@ void placeAt(KtT2DAxis& axis, float x, float y) {
 
 // Presses on (x, y) as the manager would: pick, then penDown. Answers the part taken.
 std::int32_t grab(KtT2DAxis& axis, float x, float y, float tol = 3.0f) {
-    if (axis.pick(x, y, tol, tol) == nullptr)
-        return 0;
+    if (axis.pick(x, y, tol, tol) == nullptr) return 0;
     axis.penDown(x, y);
     return axis.m_nPart;
 }

@@ -35,7 +35,7 @@ bool bluish(Rgb p) {
 }
 
 class DrawTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(context.ok()) << context.error();
         context.clear(kGrey);
@@ -58,8 +58,7 @@ class DrawTest : public testing::Test {
     }
     int count(bool (*matches)(Rgb)) const {
         int n = 0;
-        for (const Rgb& p : context.readAll())
-            n += matches(p) ? 1 : 0;
+        for (const Rgb& p : context.readAll()) n += matches(p) ? 1 : 0;
         return n;
     }
 
@@ -225,8 +224,7 @@ TEST_F(DrawTest, TheSmoothingGuardPutsBackExactlyWhatWasOn) {
         const bool was[] = {c.points, c.lines, c.polygons};
         setEnabled(GL_BLEND, c.blend);
         glBlendFunc(c.source, c.destination);
-        for (int i = 0; i < 3; ++i)
-            setEnabled(caps[i], was[i]);
+        for (int i = 0; i < 3; ++i) setEnabled(caps[i], was[i]);
         {
             SmoothDrawGuard guard(c.mask);
             EXPECT_TRUE(glIsEnabled(GL_BLEND));
@@ -244,7 +242,7 @@ TEST_F(DrawTest, TheSmoothingGuardPutsBackExactlyWhatWasOn) {
 // --- text -------------------------------------------------------------------------------------
 
 class TextTest : public DrawTest {
-  protected:
+protected:
     void SetUp() override {
         DrawTest::SetUp();
         lists = KtTDraw::buildFontLists(wglGetCurrentDC());

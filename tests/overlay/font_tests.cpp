@@ -35,8 +35,7 @@ std::string fontconfigFamily(const char* pattern) {
     FcChar8* name = nullptr;
     if (match != nullptr && FcPatternGetString(match, FC_FAMILY, 0, &name) == FcResultMatch)
         family = reinterpret_cast<const char*>(name);
-    if (match != nullptr)
-        FcPatternDestroy(match);
+    if (match != nullptr) FcPatternDestroy(match);
     return family;
 }
 
@@ -100,7 +99,7 @@ TEST(FontCalls, DeviceContextsFollowTheCurrentGLContextAndHoldTheirSelectedFont)
 }
 
 class FontBitmapsTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(context.ok()) << context.error();
         sdk::resetCallLog();
@@ -139,8 +138,7 @@ class FontBitmapsTest : public testing::Test {
     Ink inkOf(const std::vector<Rgb>& pixels) const {
         Ink ink;
         for (std::size_t i = 0; i < pixels.size(); ++i) {
-            if (pixels[i] == kBlack)
-                continue;
+            if (pixels[i] == kBlack) continue;
             const int x = static_cast<int>(i) % context.width();
             const int y = static_cast<int>(i) / context.width();
             ++ink.pixels;

@@ -19,8 +19,7 @@ EGLDisplay sharedDisplay() {
         setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
         const auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
             eglGetProcAddress("eglGetPlatformDisplayEXT"));
-        if (getPlatformDisplay == nullptr)
-            return EGL_NO_DISPLAY;
+        if (getPlatformDisplay == nullptr) return EGL_NO_DISPLAY;
         EGLDisplay d =
             getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
         return eglInitialize(d, nullptr, nullptr) == EGL_TRUE ? d : EGL_NO_DISPLAY;
@@ -38,8 +37,7 @@ std::string failure(const char* step) {
 std::string open(int width, int height, EGLDisplay& display, EGLSurface& surface,
                  EGLContext& context) {
     display = sharedDisplay();
-    if (display == EGL_NO_DISPLAY)
-        return failure("Opening Mesa's surfaceless EGL display");
+    if (display == EGL_NO_DISPLAY) return failure("Opening Mesa's surfaceless EGL display");
     // clang-format off
     const EGLint configAttributes[] = {
         EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
@@ -53,14 +51,11 @@ std::string open(int width, int height, EGLDisplay& display, EGLSurface& surface
         return failure("eglChooseConfig");
     const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     surface = eglCreatePbufferSurface(display, config, surfaceAttributes);
-    if (surface == EGL_NO_SURFACE)
-        return failure("eglCreatePbufferSurface");
-    if (eglBindAPI(EGL_OPENGL_API) != EGL_TRUE)
-        return failure("eglBindAPI(EGL_OPENGL_API)");
+    if (surface == EGL_NO_SURFACE) return failure("eglCreatePbufferSurface");
+    if (eglBindAPI(EGL_OPENGL_API) != EGL_TRUE) return failure("eglBindAPI(EGL_OPENGL_API)");
     // No attributes: a compatibility-profile context, with the fixed-function pipeline.
     context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
-    if (context == EGL_NO_CONTEXT)
-        return failure("eglCreateContext");
+    if (context == EGL_NO_CONTEXT) return failure("eglCreateContext");
     if (eglMakeCurrent(display, surface, surface, context) != EGL_TRUE)
         return failure("eglMakeCurrent");
     return {};
@@ -72,8 +67,7 @@ OffscreenContext::OffscreenContext(int width, int height)
     : m_nWidth(width),
       m_nHeight(height),
       m_Error(open(width, height, m_Display, m_Surface, m_Context)) {
-    if (!ok())
-        return;
+    if (!ok()) return;
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
@@ -84,13 +78,10 @@ OffscreenContext::OffscreenContext(int width, int height)
 }
 
 OffscreenContext::~OffscreenContext() {
-    if (m_Display == EGL_NO_DISPLAY)
-        return;
+    if (m_Display == EGL_NO_DISPLAY) return;
     releaseCurrent();
-    if (m_Context != EGL_NO_CONTEXT)
-        eglDestroyContext(m_Display, m_Context);
-    if (m_Surface != EGL_NO_SURFACE)
-        eglDestroySurface(m_Display, m_Surface);
+    if (m_Context != EGL_NO_CONTEXT) eglDestroyContext(m_Display, m_Context);
+    if (m_Surface != EGL_NO_SURFACE) eglDestroySurface(m_Display, m_Surface);
 }
 
 void OffscreenContext::makeCurrent() {

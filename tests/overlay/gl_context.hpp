@@ -17,7 +17,7 @@ struct Rgb {
 };
 
 class OffscreenContext {
-  public:
+public:
     // Creates the context and makes it current, with a viewport and an orthographic
     // projection that maps overlay units one to one onto pixels: (0, 0) is the lower left
     // corner of pixel (0, 0).
@@ -40,7 +40,7 @@ class OffscreenContext {
     std::vector<Rgb> readAll() const;
     int countDifferent(Rgb background) const;
 
-  private:
+private:
     int m_nWidth;
     int m_nHeight;
     void* m_Display = nullptr;

@@ -37,13 +37,12 @@ void setProject(double userX, double userY, double worldY) {
                                {sdk::host::kFrameUserSizeY, userY},
                                {sdk::host::kFrameWorldSizeX, userX},
                                {sdk::host::kFrameWorldSizeY, worldY}}) {
-        if (!std::isnan(value))
-            sdk::host::setProjectValue(name, value);
+        if (!std::isnan(value)) sdk::host::setProjectValue(name, value);
     }
 }
 
 class ToolTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ASSERT_TRUE(context.ok()) << context.error();
         context.clear(kGrey);
@@ -137,8 +136,7 @@ TEST_F(ToolTest, DrawingPassMapsFramePixelsThroughTheVisibleRegion) {
         surface.info = c.view;
         sdk::resetCallLog();
         sdk::failCall("CDSInteractiveTool::OnRender", E_ABORT);
-        if (c.beginFails)
-            sdk::failCall("vwSurfaceBeginRenderOpenGL", E_FAIL);
+        if (c.beginFails) sdk::failCall("vwSurfaceBeginRenderOpenGL", E_FAIL);
         EXPECT_EQ(tool->OnRender(&surface), E_ABORT);
         EXPECT_EQ(redPixels(), c.redCount);
         EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
@@ -179,8 +177,7 @@ TEST_F(ToolTest, DrawingPassLeavesTheGlStateAsItFoundIt) {
 TEST_F(ToolTest, FontListsAreBuiltOnceAndDeletedWithTheTool) {
     auto* tool = new KtTInteract();
     sdk::failCall("CreateFontA", E_FAIL);
-    for (int pass = 0; pass < 3; ++pass)
-        ASSERT_EQ(tool->OnRender(&surface), S_OK);
+    for (int pass = 0; pass < 3; ++pass) ASSERT_EQ(tool->OnRender(&surface), S_OK);
     EXPECT_EQ(sdk::countCalls("CreateFontA"), 2u) << "a failed font is tried again, then kept";
     const unsigned int lists = tool->m_nFontLists;
     ASSERT_NE(lists, 0u);
@@ -210,11 +207,11 @@ TEST_F(ToolTest, PenEventsReachTheManagerInFramePixelsOrTheHost) {
     const char* const hostMove = "CDSInteractiveTool::OnPenMove";
     const char* const hostUp = "CDSInteractiveTool::OnPenUp";
     const Case cases[] = {
-        {true, Down, 1, 100, begin},      {true, Down, 2, 100, hostDown},
-        {true, Move, 2, 100, step},       {true, Up, 1, 100, end},
-        {true, Up, 3, 100, hostUp},       {false, Down, 1, 100, hostDown},
-        {false, Move, 1, 100, hostMove},  {false, Up, 1, 100, hostUp},
-        {true, Down, 1, kNan, hostDown},  {true, Move, 1, 1e300, hostMove},
+        {true, Down, 1, 100, begin},     {true, Down, 2, 100, hostDown},
+        {true, Move, 2, 100, step},      {true, Up, 1, 100, end},
+        {true, Up, 3, 100, hostUp},      {false, Down, 1, 100, hostDown},
+        {false, Move, 1, 100, hostMove}, {false, Up, 1, 100, hostUp},
+        {true, Down, 1, kNan, hostDown}, {true, Move, 1, 1e300, hostMove},
     };
     setProject(720, 486, 972);
     for (const Case& c : cases) {
@@ -224,7 +221,7 @@ TEST_F(ToolTest, PenEventsReachTheManagerInFramePixelsOrTheHost) {
         const VWPenEvent event{c.button, c.x, 60.0};
         sdk::resetCallLog();
         sdk::failCall(c.answeredBy, E_ABORT);
-        const HRESULT hr = c.type == Down ? tool->OnPenDown(&event)
+        const HRESULT hr = c.type == Down   ? tool->OnPenDown(&event)
                            : c.type == Move ? tool->OnPenMove(&event)
                                             : tool->OnPenUp(&event);
         EXPECT_EQ(hr, E_ABORT) << "answered by the right handler";

@@ -15,8 +15,7 @@ std::vector<int> itemsOf(const KtList<int>& list) {
 
 TEST(KtList, RemoveUnlinksEveryNodeHoldingTheItem) {
     KtList<int> list;
-    for (int i : {7, 1, 7, 2, 7})
-        list.append(i);
+    for (int i : {7, 1, 7, 2, 7}) list.append(i);
     EXPECT_TRUE(list.remove(7));
     EXPECT_EQ(itemsOf(list), (std::vector<int>{1, 2}));
     EXPECT_FALSE(list.remove(7));
@@ -42,15 +41,13 @@ TEST(KtList, RemovalDuringIterationGoesOnWithTheItemsLeft) {
                           {"backward, the first from the second", true, 2, 1, {4, 3, 2}}};
     for (const Case& c : cases) {
         KtList<int> list;
-        for (int i : {1, 2, 3, 4})
-            list.append(i);
+        for (int i : {1, 2, 3, 4}) list.append(i);
         std::vector<int> visits;
         int item = 0;
         c.backward ? list.startFromBack() : list.start();
         while (list.next(item)) {
             visits.push_back(item);
-            if (item == c.visited)
-                list.remove(c.removed);
+            if (item == c.visited) list.remove(c.removed);
         }
         EXPECT_EQ(visits, c.expectedVisits) << c.what;
     }

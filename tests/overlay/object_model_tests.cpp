@@ -77,8 +77,7 @@ TEST(Picking, AnOpaqueGroupHidesWhatLiesBelowIt) {
         KtTGroup group("group");
         Probe left("left", {0, 0, 10, 10});
         Probe right("right", {20, 0, 10, 10});
-        if (!opaque)
-            group.m_GroupFlags &= static_cast<std::uint8_t>(~KtTGroup::kOpaque);
+        if (!opaque) group.m_GroupFlags &= static_cast<std::uint8_t>(~KtTGroup::kOpaque);
         left.setParent(&group);
         right.setParent(&group);
         manager.addObject(&below);
@@ -209,8 +208,7 @@ TEST(Iteration, AChildMayRemoveItselfOrItsNeighbourWhileBeingDrawn) {
     KtTGroup group("group");
     group.m_GroupFlags = 0;
     Probe a("a", {}, &journal), b("b", {}, &journal), c("c", {}, &journal), d("d", {}, &journal);
-    for (Probe* p : {&a, &b, &c, &d})
-        p->setParent(&group);
+    for (Probe* p : {&a, &b, &c, &d}) p->setParent(&group);
     b.onDraw = [&] { group.remove(&b); };
     a.onDraw = [&] { group.remove(&c); };
     group.draw();
@@ -357,8 +355,7 @@ TEST(KtTManager, DrawsVisibleObjectsInOrderAndTheHitObjectsLabel) {
     std::vector<std::string> journal;
     KtTManager manager;
     Probe a("a", {0, 0, 10, 10}, &journal), b("b", {}, &journal), c("c", {}, &journal);
-    for (Probe* p : {&a, &b, &c})
-        manager.addObject(p);
+    for (Probe* p : {&a, &b, &c}) manager.addObject(p);
     b.setState(KtTObject::kPickable);
     move(manager, 4, 3);
     journal.clear();

@@ -41,20 +41,17 @@ struct Probe : KtTObject {
     KtTObject* pick(float x, float y, float tolX, float tolY) override {
         ++picks;
         lastPick = {x, y};
-        if (answer != nullptr)
-            return answer;
+        if (answer != nullptr) return answer;
         const KtRect& b = m_Bounds;
         const bool inside =
             b.x - tolX <= x && x <= b.x + b.w + tolX && b.y - tolY <= y && y <= b.y + b.h + tolY;
-        if (!inside && !alwaysHit)
-            return nullptr;
+        if (!inside && !alwaysHit) return nullptr;
         setActive(nullptr);
         return this;
     }
     void draw() override {
         log("draw");
-        if (onDraw)
-            onDraw();
+        if (onDraw) onDraw();
     }
     int drag(float x, float y) override {
         log("drag");
@@ -64,8 +61,7 @@ struct Probe : KtTObject {
     int penDown(float x, float y) override {
         log("penDown");
         lastPoint = {x, y};
-        if (onPenDown)
-            onPenDown();
+        if (onPenDown) onPenDown();
         return KtTObject::penDown(x, y);
     }
     int penUp() override {
@@ -88,8 +84,7 @@ struct Probe : KtTObject {
 
     void log(const char* what) {
         events.emplace_back(what);
-        if (journal != nullptr)
-            journal->push_back(std::string(name() ? name() : "?") + "." + what);
+        if (journal != nullptr) journal->push_back(std::string(name() ? name() : "?") + "." + what);
     }
     int count(const std::string& what) const {
         return static_cast<int>(std::count(events.begin(), events.end(), what));

@@ -34,7 +34,7 @@ struct FakeTool : CDSInteractiveTool {
 };
 
 class ViewerTest : public testing::Test {
-  protected:
+protected:
     void SetUp() override { sdk::resetCallLog(); }
     void TearDown() override {
         for (FakeTool* tool : {a, b}) {
@@ -92,9 +92,9 @@ TEST_F(ViewerTest, ControllerLinksPushedEffectToolsToTheCurrentViewer) {
     auto viewer = std::make_unique<sdk::host::Viewer>(64, 64);
     sdk::host::setCurrentViewer(viewer.get());
     DWORD shown = 0, refused = 0;
-    ASSERT_EQ(VWControllerPushContext(VWCONTEXT_EFFECT_TOOL, a, inspected, nullptr, nullptr, 0.0,
-                                      &shown),
-              S_OK);
+    ASSERT_EQ(
+        VWControllerPushContext(VWCONTEXT_EFFECT_TOOL, a, inspected, nullptr, nullptr, 0.0, &shown),
+        S_OK);
     EXPECT_TRUE(viewer->isLinked(a));
     EXPECT_EQ(a->GetOperator(), inspected);
 

@@ -39,8 +39,9 @@ public:
         frame = sdk::createWindow(nullptr, std::make_unique<sdk::Window>());
         frame->style = WS_VISIBLE;
         IClassFactory* factory = factoryFor(clsid);
-        EXPECT_EQ(factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&page)),
-                  S_OK);
+        EXPECT_EQ(
+            factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&page)),
+            S_OK);
         factory->Release();
         EXPECT_EQ(page->SetObjects(1, &object), S_OK);
         const RECT place{10, 20, 500, 400};
@@ -57,12 +58,15 @@ public:
     HWND dialog() const { return frame->children.empty() ? nullptr : frame->children.back(); }
     HWND control(UINT id) const { return GetDlgItem(dialog(), static_cast<int>(id)); }
     std::wstring text(UINT id) const { return control(id)->text; }
-    bool checked(UINT id) const { return SendMessageW(control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    bool checked(UINT id) const {
+        return SendMessageW(control(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    }
     std::vector<std::wstring> items(UINT id) const {
         std::vector<std::wstring> names;
         const LRESULT count = SendMessageW(control(id), CB_GETCOUNT, 0, 0);
         for (LRESULT i = 0; i < count; ++i) {
-            std::wstring name(static_cast<std::size_t>(SendMessageW(control(id), CB_GETLBTEXTLEN, i, 0)), L' ');
+            std::wstring name(
+                static_cast<std::size_t>(SendMessageW(control(id), CB_GETLBTEXTLEN, i, 0)), L' ');
             SendMessageW(control(id), CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name.data()));
             names.push_back(name);
         }
@@ -124,11 +128,13 @@ TEST_F(Pages, InfoNamesThePagesAndSizesTheirDialogs) {
 TEST_F(Pages, MainPageCombosListEveryChoiceAndShowTheEffectsValues) {
     {
         Page main(CLSID_BarsPPG, effect.get());
-        EXPECT_EQ(main.items(kPatternCombo),
-                  (std::vector<std::wstring>{L"EBU Bars", L"75% Colour Bars", L"100% Colour Bars",
-                                             L"EIA Colour Bars", L"SMPTE Colour Bars", L"RGB Ramp",
-                                             L"Grey Ramp", L"RGB Crossed Ramp", L"Grey Crossed Ramp"}));
-        EXPECT_EQ(main.items(kDirectionCombo), (std::vector<std::wstring>{L"Horizontal", L"Vertical"}));
+        EXPECT_EQ(
+            main.items(kPatternCombo),
+            (std::vector<std::wstring>{L"EBU Bars", L"75% Colour Bars", L"100% Colour Bars",
+                                       L"EIA Colour Bars", L"SMPTE Colour Bars", L"RGB Ramp",
+                                       L"Grey Ramp", L"RGB Crossed Ramp", L"Grey Crossed Ramp"}));
+        EXPECT_EQ(main.items(kDirectionCombo),
+                  (std::vector<std::wstring>{L"Horizontal", L"Vertical"}));
         EXPECT_EQ(main.text(kPatternCombo), L"EBU Bars");
         EXPECT_EQ(main.text(kDirectionCombo), L"Horizontal");
     }
@@ -192,9 +198,15 @@ TEST_F(Pages, NotificationsCanBeMutedAndChangesFromOtherThreadsWaitForDelivery) 
     IDSEnablePPGNotifications* enable = nullptr;
     IDSTransportNotifySink* transport = nullptr;
     IDSXThreadNotifySink* posted = nullptr;
-    ASSERT_EQ(main.page->QueryInterface(IID_IDSEnablePPGNotifications, reinterpret_cast<void**>(&enable)), S_OK);
-    ASSERT_EQ(main.page->QueryInterface(IID_IDSTransportNotifySink, reinterpret_cast<void**>(&transport)), S_OK);
-    ASSERT_EQ(main.page->QueryInterface(IID_IDSXThreadNotifySink, reinterpret_cast<void**>(&posted)), S_OK);
+    ASSERT_EQ(
+        main.page->QueryInterface(IID_IDSEnablePPGNotifications, reinterpret_cast<void**>(&enable)),
+        S_OK);
+    ASSERT_EQ(
+        main.page->QueryInterface(IID_IDSTransportNotifySink, reinterpret_cast<void**>(&transport)),
+        S_OK);
+    ASSERT_EQ(
+        main.page->QueryInterface(IID_IDSXThreadNotifySink, reinterpret_cast<void**>(&posted)),
+        S_OK);
 
     enable->EnableNotifications(FALSE);
     ASSERT_EQ(setInt(effect, PARAM_PATTERN, kPatternGreyRamp), S_OK);
@@ -255,7 +267,8 @@ TEST_F(Pages, TheOverlayLivesAsLongAsAnInitialisedPage) {
     // A page whose dialog never came releases nothing and pops nothing.
     IClassFactory* factory = factoryFor(CLSID_BarsPPG);
     IPropertyPage* page = nullptr;
-    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&page)), S_OK);
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IPropertyPage, reinterpret_cast<void**>(&page)),
+              S_OK);
     factory->Release();
     IUnknown* object = effect.get();
     ASSERT_EQ(page->SetObjects(1, &object), S_OK);
@@ -301,7 +314,8 @@ TEST_F(Pages, OnAForeignObjectThePagesWorkWithoutAnOverlay) {
 
 // --- the online help document ---------------------------------------------------------------
 
-const std::string kManual = "\\Quillmere\\Vornex 4.3 for DS10 (32bit)\\Documentation\\Vornex4.3.pdf";
+const std::string kManual =
+    "\\Quillmere\\Vornex 4.3 for DS10 (32bit)\\Documentation\\Vornex4.3.pdf";
 const std::string kKey = "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\n";
 
 std::string regFile(const std::string& values) {
@@ -334,15 +348,17 @@ std::vector<HelpCase> helpCases() {
     const std::string longFolder = "C:\\" + std::string(200, 'L');
     const std::string tooLongFolder = "C:\\" + std::string(300, 'T');
     return {
-        {"x86 value", regFile("\"ProgramFilesDir (x86)\"=" + regString("C:\\Program Files (x86)") +
-                              "\n\"ProgramFilesDir\"=" + regString("C:\\Program Files") + "\n"),
+        {"x86 value",
+         regFile("\"ProgramFilesDir (x86)\"=" + regString("C:\\Program Files (x86)") +
+                 "\n\"ProgramFilesDir\"=" + regString("C:\\Program Files") + "\n"),
          "C:\\Program Files (x86)" + kManual},
         {"plain value", regFile("\"ProgramFilesDir\"=" + regString("C:\\Apps") + "\n"),
          "C:\\Apps" + kManual},
         {"neither value", regFile(""), "C:\\Program Files" + kManual},
         {"no registry", "", "C:\\Program Files" + kManual},
-        {"x86 value not text", regFile("\"ProgramFilesDir (x86)\"=dword:00000001\n\"ProgramFilesDir\"=" +
-                                       regString("C:\\Apps") + "\n"),
+        {"x86 value not text",
+         regFile("\"ProgramFilesDir (x86)\"=dword:00000001\n\"ProgramFilesDir\"=" +
+                 regString("C:\\Apps") + "\n"),
          "C:\\Apps" + kManual},
         {"folder with %", regFile("\"ProgramFilesDir\"=" + regString("C:\\100% %d%s%n") + "\n"),
          "C:\\100% %d%s%n" + kManual},
@@ -351,7 +367,8 @@ std::vector<HelpCase> helpCases() {
         {"path too long", regFile("\"ProgramFilesDir\"=" + regString(longFolder) + "\n"), ""},
         {"folder too long", regFile("\"ProgramFilesDir\"=" + regString(tooLongFolder) + "\n"), ""},
         {"unterminated value filling the buffer",
-         regFile("\"ProgramFilesDir\"=" + regUnterminated("C:\\" + std::string(257, 'U')) + "\n"), ""},
+         regFile("\"ProgramFilesDir\"=" + regUnterminated("C:\\" + std::string(257, 'U')) + "\n"),
+         ""},
     };
 }
 

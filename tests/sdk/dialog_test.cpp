@@ -32,15 +32,15 @@ protected:
     }
     void TearDown() override { DestroyWindow(frame); }
     HWND make(UINT id) {
-        return CreateDialogParamW(pattix::testing::loadedModule().handle(), MAKEINTRESOURCEW(id), frame,
-                                  &recordingProcedure, 1234);
+        return CreateDialogParamW(pattix::testing::loadedModule().handle(), MAKEINTRESOURCEW(id),
+                                  frame, &recordingProcedure, 1234);
     }
     HWND frame = nullptr;
 };
 
 // Arial at 11 points is 15 pixels to the em; its dialog base units are 9 x 17 pixels.
 RECT pixels(int x, int y, int cx, int cy) {
-    const auto h = [](int units) { return (units * 9 * 2 + 4) / 8; };   // units * 9 / 4, rounded
+    const auto h = [](int units) { return (units * 9 * 2 + 4) / 8; };    // units * 9 / 4, rounded
     const auto v = [](int units) { return (units * 17 * 2 + 8) / 16; };  // units * 17 / 8, rounded
     return {h(x), v(y), h(x + cx), v(y + cy)};
 }
@@ -77,8 +77,8 @@ TEST_F(Dialogs, TemplateControlsStandInOrderAtTheirPixelPlaces) {
         EXPECT_EQ(control->text, controls[i].text);
         const RECT& r = control->rect;
         EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}),
-                  (std::vector<LONG>{controls[i].rect.left, controls[i].rect.top, controls[i].rect.right,
-                                     controls[i].rect.bottom}))
+                  (std::vector<LONG>{controls[i].rect.left, controls[i].rect.top,
+                                     controls[i].rect.right, controls[i].rect.bottom}))
             << controls[i].id;
     }
     EXPECT_EQ(GetDlgItem(dialog, 1002), dialog->children[2]);

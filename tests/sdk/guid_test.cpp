@@ -16,9 +16,10 @@ TEST(Guid, ParsesAndFormatsTheRegistryForm) {
 }
 
 TEST(Guid, RejectsMalformedText) {
-    for (const char* text : {"", "63A1D342-AE89-11D5-9414-0800690F2F3", "63A1D342AE89-11D5-9414-0800690F2F3F0",
-                             "63A1D342-AE89-11D5-9414-0800690F2F3G", "{63A1D342-AE89-11D5-9414-0800690F2F3F",
-                             "63A1D342-AE89-11D5-9414_0800690F2F3F"}) {
+    for (const char* text :
+         {"", "63A1D342-AE89-11D5-9414-0800690F2F3", "63A1D342AE89-11D5-9414-0800690F2F3F0",
+          "63A1D342-AE89-11D5-9414-0800690F2F3G", "{63A1D342-AE89-11D5-9414-0800690F2F3F",
+          "63A1D342-AE89-11D5-9414_0800690F2F3F"}) {
         EXPECT_FALSE(sdk::parseGuid(text).has_value()) << text;
     }
 }

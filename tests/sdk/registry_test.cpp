@@ -21,7 +21,8 @@ std::wstring readString(HKEY key, const wchar_t* name) {
     WCHAR text[64] = {};
     DWORD size = sizeof text;
     DWORD type = REG_NONE;
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS) {
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) !=
+        ERROR_SUCCESS) {
         return L"<none>";
     }
     return type == REG_SZ ? std::wstring(text, size / sizeof(WCHAR) - 1) : L"<not text>";
@@ -31,8 +32,8 @@ TEST(Registry, WhatASetUpWritesReadsBackFromTheFileWithoutCase) {
     Desktop desktop;
     HKEY key = nullptr;
     DWORD disposition = 0;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              &disposition),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, &disposition),
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
     const std::wstring folder = L"C:\\Program \"Files\" (x86)";
@@ -53,18 +54,20 @@ TEST(Registry, WhatASetUpWritesReadsBackFromTheFileWithoutCase) {
         << file.str();
     EXPECT_NE(file.str().find("\"Count\"=dword:00000001"), std::string::npos);
 
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\microsoft\\WINDOWS\\CurrentVersion\\", 0,
-                            KEY_READ, &key),
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\microsoft\\WINDOWS\\CurrentVersion\\",
+                            0, KEY_READ, &key),
               ERROR_SUCCESS);
     EXPECT_EQ(readString(key, L"programfilesdir (X86)"), folder);
     EXPECT_EQ(readString(key, L"Count"), L"<not text>");
     EXPECT_EQ(readString(key, L"ProgramFilesDir"), L"<none>");
     EXPECT_EQ(RegSetValueExW(key, L"Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4),
-              ERROR_ACCESS_DENIED) << "opened for reading only";
+              ERROR_ACCESS_DENIED)
+        << "opened for reading only";
     RegCloseKey(key);
 
     HKEY parent = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"software\\microsoft", 0, KEY_READ, &parent), ERROR_SUCCESS)
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"software\\microsoft", 0, KEY_READ, &parent),
+              ERROR_SUCCESS)
         << "a key above a stored key exists";
     RegCloseKey(parent);
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Other", 0, KEY_READ, &key),
@@ -79,10 +82,11 @@ TEST(Registry, ValuesAreAnsweredAsStoredAndSizedBeforeCopying) {
         "; an export as the registry editor writes one\n"
         "[HKEY_LOCAL_MACHINE\\Software\\Test]\n"
         "@=\"default\"\n"
-        "\"Raw\"=hex(1):41,00,00,00,42,00,00,00\n"           // "AB" without its terminator
-        "\"Long\"=hex:01,02,03,\\\n  04,05\n");               // continued on the next line
+        "\"Raw\"=hex(1):41,00,00,00,42,00,00,00\n"  // "AB" without its terminator
+        "\"Long\"=hex:01,02,03,\\\n  04,05\n");     // continued on the next line
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Test", 0, KEY_READ, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Test", 0, KEY_READ, &key),
+              ERROR_SUCCESS);
     EXPECT_EQ(readString(key, nullptr), L"default");
 
     const struct {
@@ -126,7 +130,8 @@ TEST(Registry, LivesInTheUsersConfigurationWithoutTheVariable) {
     unsetenv("XDG_CONFIG_HOME");
     const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
     setenv("HOME", "/home/someone", 1);
-    EXPECT_EQ(sdk::registryFile(), std::filesystem::path("/home/someone/.config/pattix/registry.reg"));
+    EXPECT_EQ(sdk::registryFile(),
+              std::filesystem::path("/home/someone/.config/pattix/registry.reg"));
     setenv("HOME", home.c_str(), 1);
 }
 

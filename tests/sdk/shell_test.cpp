@@ -63,8 +63,9 @@ TEST(ShellExecute, DriveCDefaultsToTheFolderBesideTheLibrary) {
     const auto file = sdk::fileForWindowsPath(L"C:\\Program Files\\x.pdf");
     ASSERT_TRUE(file.has_value());
     EXPECT_EQ(file->parent_path().parent_path().filename(), "drive_c");
-    EXPECT_EQ(file->parent_path().parent_path().parent_path(),
-              std::filesystem::path(PATTIX_MODULE_PATH).parent_path().parent_path() / "share" / "pattix");
+    EXPECT_EQ(
+        file->parent_path().parent_path().parent_path(),
+        std::filesystem::path(PATTIX_MODULE_PATH).parent_path().parent_path() / "share" / "pattix");
 }
 
 }  // namespace

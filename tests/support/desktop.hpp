@@ -32,7 +32,8 @@ public:
     Desktop& operator=(const Desktop&) = delete;
     ~Desktop() {
         sdk::waitForOpeners();
-        for (const char* name : {"PATTIX_REGISTRY", "PATTIX_DRIVE_C", "PATTIX_OPENER"}) unsetenv(name);
+        for (const char* name : {"PATTIX_REGISTRY", "PATTIX_DRIVE_C", "PATTIX_OPENER"})
+            unsetenv(name);
         std::error_code ec;
         std::filesystem::remove_all(m_Root, ec);
     }

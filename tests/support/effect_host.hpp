@@ -58,8 +58,9 @@ inline EffectRef createEffect() {
     IClassFactory* factory = factoryFor(CLSID_Bars);
     if (factory == nullptr) return {};
     IDSImageEffect* effect = nullptr;
-    EXPECT_EQ(factory->CreateInstance(nullptr, IID_IDSImageEffect, reinterpret_cast<void**>(&effect)),
-              S_OK);
+    EXPECT_EQ(
+        factory->CreateInstance(nullptr, IID_IDSImageEffect, reinterpret_cast<void**>(&effect)),
+        S_OK);
     factory->Release();
     return EffectRef(effect);
 }

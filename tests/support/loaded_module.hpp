@@ -31,9 +31,9 @@ inline sdk::LoadedModule& registeredModule() {
 // A factory for a class, obtained through DllGetClassObject.
 inline IClassFactory* factoryFor(REFCLSID clsid) {
     IClassFactory* factory = nullptr;
-    EXPECT_EQ(loadedModule().getClassObject(clsid, IID_IClassFactory,
-                                            reinterpret_cast<void**>(&factory)),
-              S_OK);
+    EXPECT_EQ(
+        loadedModule().getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+        S_OK);
     return factory;
 }
 

@@ -19,8 +19,7 @@ inline std::set<pid_t> processThreads(const std::string& name = {}) {
     std::set<pid_t> threads;
     for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
         std::string comm;
-        if (!name.empty())
-            std::getline(std::ifstream(task.path() / "comm"), comm);
+        if (!name.empty()) std::getline(std::ifstream(task.path() / "comm"), comm);
         if (comm == name)
             threads.insert(static_cast<pid_t>(std::stoi(task.path().filename().string())));
     }
@@ -34,8 +33,7 @@ inline bool threadEnds(pid_t tid) {
     const std::filesystem::path task = "/proc/self/task/" + std::to_string(tid);
     const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     while (std::filesystem::exists(task)) {
-        if (std::chrono::steady_clock::now() > giveUp)
-            return false;
+        if (std::chrono::steady_clock::now() > giveUp) return false;
         std::this_thread::yield();
     }
     return true;

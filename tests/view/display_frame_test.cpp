@@ -20,7 +20,7 @@ struct Level {
 
 // Out of range on both sides, the rounding points around one code value, 75% and 100%.
 constexpr Level kLevels[] = {
-    {-32768, 0}, {-1, 0},      {0, 0},       {32, 0},      {33, 1},       {8192, 128},
+    {-32768, 0},  {-1, 0},      {0, 0},       {32, 0},      {33, 1},      {8192, 128},
     {12288, 191}, {16383, 255}, {16384, 255}, {16385, 255}, {32767, 255},
 };
 constexpr int kLevelCount = static_cast<int>(std::size(kLevels));
@@ -36,12 +36,15 @@ host::ComPtr<sdk::host::HostImage> image(const GUID& format) {
 }
 
 // Component i of host row `row` (as stored) holds level (row * 7 + i) of the table.
-int levelAt(int row, int i) { return (row * 7 + i) % kLevelCount; }
+int levelAt(int row, int i) {
+    return (row * 7 + i) % kLevelCount;
+}
 
 TEST(DisplayFrame, SixteenBitRowsTurnBottomFirstAndComponentsClampAndRound) {
     const auto picture = image(MFIF_RGBA_S2_14);
     for (int row = 0; row < kHeight; ++row) {
-        auto* components = reinterpret_cast<std::int16_t*>(picture->data() + row * picture->rowBytes());
+        auto* components =
+            reinterpret_cast<std::int16_t*>(picture->data() + row * picture->rowBytes());
         for (int i = 0; i < kWidth * 4; ++i) components[i] = kLevels[levelAt(row, i)].fixed;
     }
     DisplayFrame frame;

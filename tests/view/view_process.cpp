@@ -7,8 +7,8 @@
 #include <X11/Xutil.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/inotify.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,9 +31,11 @@ pid_t spawn(const std::vector<std::string>& arguments, int out, const std::strin
     argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const int err = errorFile.empty() ? ::open("/dev/null", O_WRONLY)
-                                          : ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (err < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(err, STDERR_FILENO) < 0) ::_exit(127);
+        const int err = errorFile.empty()
+                            ? ::open("/dev/null", O_WRONLY)
+                            : ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (err < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(err, STDERR_FILENO) < 0)
+            ::_exit(127);
         ::execvp(argv[0], argv.data());
         ::_exit(127);
     }
@@ -56,7 +58,8 @@ Rgb Screenshot::at(int x, int y) const {
 }
 
 Rgb Screenshot::at(const Rect& area, double fx, double fy) const {
-    return at(area.x + static_cast<int>(fx * area.width), area.y + static_cast<int>(fy * area.height));
+    return at(area.x + static_cast<int>(fx * area.width),
+              area.y + static_cast<int>(fy * area.height));
 }
 
 bool waitForLines(const std::filesystem::path& file, std::size_t lines) {
@@ -89,8 +92,10 @@ std::string runTool(const std::vector<std::string>& arguments) {
     std::string out;
     char buffer[4096];
     for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) != 0;) {
-        if (n > 0) out.append(buffer, static_cast<std::size_t>(n));
-        else if (errno != EINTR) break;
+        if (n > 0)
+            out.append(buffer, static_cast<std::size_t>(n));
+        else if (errno != EINTR)
+            break;
     }
     ::close(pipeEnds[0]);
     EXPECT_EQ(waitForPattix(pid), 0) << arguments.front() << " failed";
@@ -168,10 +173,12 @@ std::string ViewProcess::waitFor(const std::string& prefix) {
 void ViewProcess::waitForAll(std::vector<std::string> prefixes) {
     const auto deadline = std::chrono::steady_clock::now() + kPatience;
     for (std::string line; !prefixes.empty() && readLine(line, deadline);) {
-        std::erase_if(prefixes, [&](const std::string& prefix) { return line.rfind(prefix, 0) == 0; });
+        std::erase_if(prefixes,
+                      [&](const std::string& prefix) { return line.rfind(prefix, 0) == 0; });
     }
     for (const std::string& prefix : prefixes)
-        ADD_FAILURE() << "pattix-view never reported '" << prefix << "'; standard error:\n" << errors();
+        ADD_FAILURE() << "pattix-view never reported '" << prefix << "'; standard error:\n"
+                      << errors();
 }
 
 Rect ViewProcess::widget(const std::string& name) {
@@ -196,8 +203,8 @@ Rect ViewProcess::moved(const std::string& name) {
 
 const std::string& ViewProcess::window() {
     if (m_Window.empty()) {
-        std::istringstream found(runTool({"xdotool", "search", "--sync", "--onlyvisible", "--pid",
-                                          std::to_string(m_Pid)}));
+        std::istringstream found(runTool(
+            {"xdotool", "search", "--sync", "--onlyvisible", "--pid", std::to_string(m_Pid)}));
         found >> m_Window;
     }
     return m_Window;
@@ -251,7 +258,8 @@ void ViewProcess::close() {
     event.xclient.window = std::stoul(window());
     event.xclient.message_type = XInternAtom(connection.display, "WM_PROTOCOLS", False);
     event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(connection.display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[0] =
+        static_cast<long>(XInternAtom(connection.display, "WM_DELETE_WINDOW", False));
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(connection.display, event.xclient.window, False, NoEventMask, &event);
     XSync(connection.display, False);
@@ -270,6 +278,8 @@ int ViewProcess::finish() {
     return status;
 }
 
-std::string ViewProcess::errors() const { return readFile(m_ErrorFile); }
+std::string ViewProcess::errors() const {
+    return readFile(m_ErrorFile);
+}
 
 }  // namespace pattix::testing

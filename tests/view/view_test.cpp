@@ -44,8 +44,9 @@ struct Sample {
 
 // EBU bars run the full height: white (at 100%), then 75% yellow, in every row.
 ::testing::AssertionResult showsEbuBars(const Screenshot& shot, const Rect& picture) {
-    return shows(shot, picture,
-                 {{0.06, 0.15, {255, 255, 255}}, {0.06, 0.9, {255, 255, 255}}, {0.19, 0.5, {191, 191, 0}}});
+    return shows(
+        shot, picture,
+        {{0.06, 0.15, {255, 255, 255}}, {0.06, 0.9, {255, 255, 255}}, {0.19, 0.5, {191, 191, 0}}});
 }
 
 // SMPTE bars upright: 75% grey and yellow on top, the blue of the reversed strip below them,
@@ -125,9 +126,11 @@ TEST(PattixView, WheelZoomsAboutThePointerKeysFitAndShowPixels) {
              std::to_string(py), "click", "4"});
     const Rect zoomed = view.moved("picture");
     EXPECT_NEAR(zoomed.width, fitted.width * 1.25, 2);
-    EXPECT_NEAR((px - zoomed.x) / double(zoomed.width), (px - fitted.x) / double(fitted.width), 0.01);
+    EXPECT_NEAR((px - zoomed.x) / double(zoomed.width), (px - fitted.x) / double(fitted.width),
+                0.01);
 
-    runTool({"xdotool", "mousedown", "2", "mousemove_relative", "--sync", "40", "25", "mouseup", "2"});
+    runTool(
+        {"xdotool", "mousedown", "2", "mousemove_relative", "--sync", "40", "25", "mouseup", "2"});
     const Rect panned = view.moved("picture");
     EXPECT_EQ(panned.x, zoomed.x + 40);
     EXPECT_EQ(panned.y, zoomed.y + 25);
@@ -164,7 +167,8 @@ TEST(PattixView, BadPictureOptionsNameTheValue) {
         std::string message;
     } cases[] = {
         {{"-p", "plaid"}, "pattix-view: unknown pattern 'plaid'"},
-        {{"--roi", "900,0,10,10"}, "pattix-view: region '900,0,10,10' lies outside the 720x576 picture"},
+        {{"--roi", "900,0,10,10"},
+         "pattix-view: region '900,0,10,10' lies outside the 720x576 picture"},
         {{"--window", "wide"}, "pattix-view: window size 'wide'"},
     };
     for (const auto& c : cases) {
