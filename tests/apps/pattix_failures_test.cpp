@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "apps/host/frame_renderer.hpp"
+#include "apps/host/module_session.hpp"
 #include "apps/pattix/stop_signal.hpp"
 #include "tests/apps/pattix_process.hpp"
 
@@ -160,6 +162,15 @@ TEST(StopSignalHandler, ASignalStopsTheRenderInProgress) {
     }
     EXPECT_TRUE(context.stopRequested());
     EXPECT_EQ(context.ShouldContinue(), FALSE);
+
+    // A frame the stop cut short is not reported as finished: even the last one is neither
+    // written nor followed by a successful exit.
+    const host::ModuleSession session(PATTIX_MODULE_PATH);
+    host::EffectInstance effect(session.createEffect());
+    host::RenderSettings settings;
+    settings.size = settings.world = {64, 48};
+    host::FrameRenderer renderer(effect, settings, context);
+    EXPECT_FALSE(renderer.render(0));
 }
 
 }  // namespace
