@@ -31,234 +31,101 @@ void placeAt(Axis& axis, float x, float y) {
     axis.updateBounds();
 }
 
-struct State {
-    float centreX, centreY, rotation, uniform, scaleX, scaleY, aspect;
+// The axis's state by letter: centre x and y, rotation, uniform scale, scale X and Y, aspect,
+// and pixel scale; 'c' stands for both coordinates of the centre.
+float& field(Axis& axis, char name) {
+    switch (name) {
+        case 'x':
+            return axis.m_Centre.x;
+        case 'y':
+            return axis.m_Centre.y;
+        case 'r':
+            return axis.m_fRotation;
+        case 'u':
+            return axis.m_fUniformScale;
+        case 'X':
+            return axis.m_fScaleX;
+        case 'Y':
+            return axis.m_fScaleY;
+        case 'a':
+            return axis.m_fAspect;
+        default:
+            return axis.m_fScale;
+    }
+}
+
+struct Setting {
+    char name = 's';
+    float value = 1;
 };
 
-// An axis at the origin, in the state before, is pressed where the pen is (tolerance 3) and,
-// when a part is taken, dragged once. Arms reach 37 x s and take their own move; the centre
-// takes both within 3 + 3; the rotation grip spans 45 degrees either side of the local x axis;
-// scale edges and corners and the aspect grip follow the pen on the side they were taken.
+// An axis at the origin, with one setting changed, is pressed where the pen is (tolerance 3)
+// and, when a part is taken, dragged once; the drag changes one setting and no other. Arms
+// reach 37 x s and take their own move; the centre takes both within 3 + 3; the rotation grip
+// spans 45 degrees either side of the local x axis; scale edges and corners and the aspect grip
+// follow the pen on the side they were taken.
 TEST(Axis, APressTakesThePartUnderThePenAndADragChangesOnlyIt) {
     struct Row {
         const char* what;
         std::int32_t parts;
-        State before;
-        float pixelScale;
+        Setting before;
         KtPoint press;
-        std::int32_t part, sides;
-        KtPoint to;
-        State after;
+        std::int32_t part, sides = 0;
+        KtPoint to{};
+        Setting after{};
     };
-    constexpr State k0{0, 0, 0, 1, 1, 1, 0};
     const KtPoint diagonal{22.627417f, 22.627417f};
     const Row rows[] = {
-        {"x arm", kCentre, k0, 1, {35, 2}, kMoveX, 0, {40, 9}, {5, 0, 0, 1, 1, 1, 0}},
-        {"x arm, left", kCentre, k0, 1, {-35, -2}, kMoveX, 0, {-30, 5}, {5, 0, 0, 1, 1, 1, 0}},
-        {"x arm, s = 2", kCentre, k0, 2, {70, 2}, kMoveX, 0, {75, 9}, {5, 0, 0, 1, 1, 1, 0}},
-        {"y arm", kCentre, k0, 1, {2, 35}, kMoveY, 0, {7, 40}, {0, 5, 0, 1, 1, 1, 0}},
-        {"y arm, s = 2", kCentre, k0, 2, {-2, -70}, kMoveY, 0, {3, -65}, {0, 5, 0, 1, 1, 1, 0}},
-        {"centre",
-         kCentre,
-         k0,
-         1,
-         {5.5f, -5.5f},
-         kCentre,
-         0,
-         {10.5f, -0.5f},
-         {5, 5, 0, 1, 1, 1, 0}},
-        {"centre slack ends", kCentre, k0, 1, {6, 0}, kMoveX, 0, {11, 5}, {5, 0, 0, 1, 1, 1, 0}},
-        {"x tip", kCentre, k0, 1, {39.5f, 0}, kMoveX, 0, {39.5f, 0}, k0},
-        {"past the x tip", kCentre, k0, 1, {40.5f, 0}, 0, 0, {}, k0},
-        {"between the arms", kCentre, k0, 1, {6, 6}, 0, 0, {}, k0},
-        {"beside the x arm", kCentre, k0, 1, {10, 3}, 0, 0, {}, k0},
-        {"grip at 45", kRotate, k0, 1, diagonal, kRotate, 0, onGrip(90), {0, 0, 45, 1, 1, 1, 0}},
-        {"grip at -44",
-         kRotate,
-         k0,
-         1,
-         onGrip(-44),
-         kRotate,
-         0,
-         onGrip(-54),
-         {0, 0, -10, 1, 1, 1, 0}},
-        {"past the grip", kRotate, k0, 1, onGrip(50), 0, 0, {}, k0},
-        {"below the grip", kRotate, k0, 1, onGrip(-50), 0, 0, {}, k0},
-        {"turned grip",
-         kRotate,
-         {0, 0, 30, 1, 1, 1, 0},
-         1,
-         onGrip(74),
-         kRotate,
-         0,
-         onGrip(64),
-         {0, 0, 20, 1, 1, 1, 0}},
-        {"past the turned grip", kRotate, {0, 0, 30, 1, 1, 1, 0}, 1, onGrip(-20), 0, 0, {}, k0},
+        {"x arm", kCentre, {}, {35, 2}, kMoveX, 0, {40, 9}, {'x', 5}},
+        {"x arm, left", kCentre, {}, {-35, -2}, kMoveX, 0, {-30, 5}, {'x', 5}},
+        {"x arm, s = 2", kCentre, {'s', 2}, {70, 2}, kMoveX, 0, {75, 9}, {'x', 5}},
+        {"y arm", kCentre, {}, {2, 35}, kMoveY, 0, {7, 40}, {'y', 5}},
+        {"y arm, s = 2", kCentre, {'s', 2}, {-2, -70}, kMoveY, 0, {3, -65}, {'y', 5}},
+        {"centre", kCentre, {}, {5.5f, -5.5f}, kCentre, 0, {10.5f, -0.5f}, {'c', 5}},
+        {"centre slack ends", kCentre, {}, {6, 0}, kMoveX, 0, {11, 5}, {'x', 5}},
+        {"x tip", kCentre, {}, {39.5f, 0}, kMoveX, 0, {44.5f, 0}, {'x', 5}},
+        {"past the x tip", kCentre, {}, {40.5f, 0}, 0},
+        {"between the arms", kCentre, {}, {6, 6}, 0},
+        {"beside the x arm", kCentre, {}, {10, 3}, 0},
+        {"grip at 45", kRotate, {}, diagonal, kRotate, 0, onGrip(90), {'r', 45}},
+        {"grip at -44", kRotate, {}, onGrip(-44), kRotate, 0, onGrip(-54), {'r', -10}},
+        {"past the grip", kRotate, {}, onGrip(50), 0},
+        {"below the grip", kRotate, {}, onGrip(-50), 0},
+        {"turned grip", kRotate, {'r', 30}, onGrip(74), kRotate, 0, onGrip(64), {'r', 20}},
+        {"past the turned grip", kRotate, {'r', 30}, onGrip(-20), 0},
         // atan2 jumps by a full turn across the negative x axis; the rotation never wraps.
-        {"across -x",
-         kRotate,
-         {0, 0, 150, 1, 1, 1, 0},
-         1,
-         onGrip(175),
-         kRotate,
-         0,
-         onGrip(185),
-         {0, 0, 160, 1, 1, 1, 0}},
-        {"back across -x",
-         kRotate,
-         {0, 0, 180, 1, 1, 1, 0},
-         1,
-         onGrip(185),
-         kRotate,
-         0,
-         onGrip(175),
-         {0, 0, 170, 1, 1, 1, 0}},
-        {"past a turn",
-         kRotate,
-         {0, 0, 350, 1, 1, 1, 0},
-         1,
-         onGrip(-10),
-         kRotate,
-         0,
-         onGrip(10),
-         {0, 0, 370, 1, 1, 1, 0}},
-        {"corner, x leads",
-         kUniform,
-         k0,
-         1,
-         {37, 37},
-         kUniform,
-         0,
-         {74, 50},
-         {0, 0, 0, 2, 1, 1, 0}},
-        {"corner, y leads",
-         kUniform,
-         k0,
-         1,
-         {37, 37},
-         kUniform,
-         0,
-         {50, 55.5f},
-         {0, 0, 0, 1.5f, 1, 1, 0}},
-        {"lower left corner",
-         kUniform,
-         k0,
-         1,
-         {-37, -37},
-         kUniform,
-         kNegX | kNegY,
-         {-74, -60},
-         {0, 0, 0, 2, 1, 1, 0}},
-        {"lower right corner",
-         kUniform,
-         k0,
-         1,
-         {37, -37},
-         kUniform,
-         kNegY,
-         {40, -74},
-         {0, 0, 0, 2, 1, 1, 0}},
-        {"corner dragged across",
-         kUniform,
-         k0,
-         1,
-         {37, 37},
-         kUniform,
-         0,
-         {-74, -20},
-         {0, 0, 0, -2, 1, 1, 0}},
-        {"right edge", kScaleX, k0, 1, {37, 5}, kScaleX, 0, {55.5f, 30}, {0, 0, 0, 1, 1.5f, 1, 0}},
-        {"left edge",
-         kScaleX,
-         k0,
-         1,
-         {-37, 5},
-         kScaleX,
-         kNegX,
-         {-55.5f, 30},
-         {0, 0, 0, 1, 1.5f, 1, 0}},
-        {"left edge, uniform 2",
-         kScaleX,
-         {0, 0, 0, 2, 1, 1, 0},
-         1,
-         {-74, 5},
-         kScaleX,
-         kNegX,
-         {-111, 30},
-         {0, 0, 0, 2, 1.5f, 1, 0}},
-        {"top edge", kScaleY, k0, 1, {5, 37}, kScaleY, 0, {30, 74}, {0, 0, 0, 1, 1, 2, 0}},
-        {"bottom edge",
-         kScaleY,
-         k0,
-         1,
-         {5, -37},
-         kScaleY,
-         kNegY,
-         {30, -18.5f},
-         {0, 0, 0, 1, 1, 0.5f, 0}},
-        {"edge turned upright",
-         kScaleX,
-         {0, 0, 90, 1, 1, 1, 0},
-         1,
-         {0, 37},
-         kScaleX,
-         0,
-         {3, 74},
-         {0, 0, 90, 1, 2, 1, 0}},
-        {"aspect squeezes y",
-         kAspect,
-         k0,
-         1,
-         {37, 37},
-         kAspect,
-         0,
-         {37, 18.5f},
-         {0, 0, 0, 1, 1, 1, 0.5f}},
-        {"aspect squeezes x",
-         kAspect,
-         k0,
-         1,
-         {37, 37},
-         kAspect,
-         0,
-         {18.5f, 37},
-         {0, 0, 0, 1, 1, 1, -0.5f}},
-        {"aspect saturates at -1",
-         kAspect,
-         {0, 0, 0, 1, 1, 1, -0.3f},
-         1,
-         {25.9f, 37},
-         kAspect,
-         0,
-         {-5, 10},
-         {0, 0, 0, 1, 1, 1, -1}},
-        {"aspect saturates at 1",
-         kAspect,
-         {0, 0, 0, 1, 1, 1, 0.3f},
-         1,
-         {37, 25.9f},
-         kAspect,
-         0,
-         {5, -10},
-         {0, 0, 0, 1, 1, 1, 1}},
+        {"across -x", kRotate, {'r', 150}, onGrip(175), kRotate, 0, onGrip(185), {'r', 160}},
+        {"back across", kRotate, {'r', 180}, onGrip(185), kRotate, 0, onGrip(175), {'r', 170}},
+        {"past a turn", kRotate, {'r', 350}, onGrip(-10), kRotate, 0, onGrip(10), {'r', 370}},
+        {"corner, x leads", kUniform, {}, {37, 37}, kUniform, 0, {74, 50}, {'u', 2}},
+        {"corner, y leads", kUniform, {}, {37, 37}, kUniform, 0, {50, 55.5f}, {'u', 1.5f}},
+        {"lower left", kUniform, {}, {-37, -37}, kUniform, kNegX | kNegY, {-74, -60}, {'u', 2}},
+        {"lower right", kUniform, {}, {37, -37}, kUniform, kNegY, {40, -74}, {'u', 2}},
+        {"dragged across", kUniform, {}, {37, 37}, kUniform, 0, {-74, -20}, {'u', -2}},
+        {"right edge", kScaleX, {}, {37, 5}, kScaleX, 0, {55.5f, 30}, {'X', 1.5f}},
+        {"left edge", kScaleX, {}, {-37, 5}, kScaleX, kNegX, {-55.5f, 30}, {'X', 1.5f}},
+        {"left, uniform 2", kScaleX, {'u', 2}, {-74, 5}, kScaleX, kNegX, {-111, 30}, {'X', 1.5f}},
+        {"top edge", kScaleY, {}, {5, 37}, kScaleY, 0, {30, 74}, {'Y', 2}},
+        {"bottom edge", kScaleY, {}, {5, -37}, kScaleY, kNegY, {30, -18.5f}, {'Y', 0.5f}},
+        {"edge upright", kScaleX, {'r', 90}, {0, 37}, kScaleX, 0, {3, 74}, {'X', 2}},
+        {"aspect squeezes y", kAspect, {}, {37, 37}, kAspect, 0, {37, 18.5f}, {'a', 0.5f}},
+        {"aspect squeezes x", kAspect, {}, {37, 37}, kAspect, 0, {18.5f, 37}, {'a', -0.5f}},
+        {"aspect to -1", kAspect, {'a', -0.3f}, {25.9f, 37}, kAspect, 0, {-5, 10}, {'a', -1}},
+        {"aspect to 1", kAspect, {'a', 0.3f}, {37, 25.9f}, kAspect, 0, {5, -10}, {'a', 1}},
         // With a scale part the grip sits 10 pixels beyond the corner.
-        {"aspect past the corner",
+        {"aspect grip",
          kAspect | kUniform,
-         k0,
-         1,
+         {},
          {44.07f, 44.07f},
          kAspect,
          0,
          {44.07f, 22.035f},
-         {0, 0, 0, 1, 1, 1, 0.5f}},
+         {'a', 0.5f}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
         Axis axis("axis", r.parts);
-        axis.setScale(r.pixelScale);
-        axis.m_fRotation = r.before.rotation;
-        axis.m_fUniformScale = r.before.uniform;
-        axis.m_fAspect = r.before.aspect;
+        field(axis, r.before.name) = r.before.value;
         axis.m_pActive = &axis;
         const bool hit = axis.pick(r.press.x, r.press.y, 3, 3) != nullptr;
         ASSERT_EQ(axis.m_nPart, r.part);
@@ -270,16 +137,12 @@ TEST(Axis, APressTakesThePartUnderThePenAndADragChangesOnlyIt) {
         axis.penDown(r.press.x, r.press.y);
         EXPECT_EQ(axis.m_nSideFlags, r.sides);
         axis.drag(r.to.x, r.to.y);
-        const State a = r.after;
-        const State is{axis.m_Centre.x, axis.m_Centre.y, axis.m_fRotation, axis.m_fUniformScale,
-                       axis.m_fScaleX,  axis.m_fScaleY,  axis.m_fAspect};
-        EXPECT_NEAR(is.centreX, a.centreX, 1e-3f);
-        EXPECT_NEAR(is.centreY, a.centreY, 1e-3f);
-        EXPECT_NEAR(is.rotation, a.rotation, 1e-2f);
-        EXPECT_NEAR(is.uniform, a.uniform, 1e-3f);
-        EXPECT_NEAR(is.scaleX, a.scaleX, 1e-3f);
-        EXPECT_NEAR(is.scaleY, a.scaleY, 1e-3f);
-        EXPECT_NEAR(is.aspect, a.aspect, 1e-3f);
+        Axis expected("expected", r.parts);
+        field(expected, r.before.name) = r.before.value;
+        for (char name : r.after.name == 'c' ? std::string("xy") : std::string(1, r.after.name))
+            field(expected, name) = r.after.value;
+        for (char name : std::string("xyruXYa"))
+            EXPECT_NEAR(field(axis, name), field(expected, name), 1e-2f) << name;
     }
     Axis locked("axis", kCentre | kRotate);
     locked.setAxisFlag(Axis::kLocked, true);
