@@ -279,8 +279,8 @@ TEST(KtTManager, DrawsVisibleObjectsInOrderAndTheHitObjectsLabel) {
     manager.draw();
     EXPECT_EQ(journal, (Journal{"a.draw", "c.draw", "a.drawLabel"}));
     EXPECT_FALSE(manager.redrawNeeded());
-    EXPECT_EQ(a.labelPoint.x, 12.0f);
-    EXPECT_EQ(a.labelPoint.y, 11.0f);
+    EXPECT_EQ(a.lastPoint.x, 12.0f);
+    EXPECT_EQ(a.lastPoint.y, 11.0f);
     manager.m_bShowLabels = false;
     manager.draw();
     EXPECT_EQ(a.count("drawLabel"), 1);
