@@ -172,6 +172,8 @@ TEST(Axis, AGrabThroughTheManagerIsAnnouncedAndMovesTheBounds) {
     manager.setFlag(KtTManager::kRedraw, false);
     axis.pick(101, 101, 3, 3);
     EXPECT_FALSE(manager.redrawNeeded());
+    axis.pick(120, 100, 3, 3);  // the x arm now
+    EXPECT_TRUE(manager.redrawNeeded());
 
     test::press(manager, 105.5f, 94.5f);
     test::move(manager, 115.5f, 104.5f);

@@ -183,6 +183,10 @@ TEST(OverlayPictures, EveryPictureHasItsSumAndLeavesTheDrawingStateAsItWas) {
         }
     }
     if (rewrite != nullptr) std::ofstream(rewrite) << table;
+    glEnable(GL_BLEND);  // blending the viewer had on stays on
+    drawAxis(Axis::kCentre);
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    glDisable(GL_BLEND);
     GLint pattern = 0, repeat = 0, source = 0, depth = 0;
     glGetIntegerv(GL_LINE_STIPPLE_PATTERN, &pattern);
     glGetIntegerv(GL_LINE_STIPPLE_REPEAT, &repeat);
