@@ -43,59 +43,34 @@ HFONT makeFont(int height, int weight, const char* face) {
     return CreateFontA(height, 0, 0, 0, weight, 0, 0, 0, 0, 0, 0, 0, 0, face);
 }
 
-TEST(FontCalls, HelvResolvesToTheSystemsHelveticaSubstituteAndCreateFontCanFail) {
-    EXPECT_EQ(sdk::substituteFaceName("helv"), "Helvetica");
+// "helv" resolves to the face fontconfig itself picks for Helvetica; a device context exists
+// while a GL context is current, starts with a stock font, and keeps a selected font alive.
+TEST(FontCalls, FacesResolveThroughFontconfigAndDeviceContextsFollowTheGLContext) {
     EXPECT_EQ(sdk::substituteFaceName("Helv"), "Helvetica");
     EXPECT_EQ(sdk::substituteFaceName("Arial"), "Arial");
-
     const HFONT font = makeFont(18, FW_BOLD, "helv");
     ASSERT_NE(font, nullptr);
-    EXPECT_EQ(font->faceName, "helv");
     EXPECT_EQ(font->height, 18);
-    EXPECT_EQ(font->weight, FW_BOLD);
-    const std::string expected = fontconfigFamily("Helvetica:bold");
-    ASSERT_FALSE(expected.empty());
-    EXPECT_EQ(font->family, expected);
+    EXPECT_EQ(font->family, fontconfigFamily("Helvetica:bold"));
     EXPECT_TRUE(std::filesystem::exists(font->file)) << font->file;
-    EXPECT_TRUE(DeleteObject(font));
 
-    sdk::resetCallLog();
-    sdk::failCall("CreateFontA", E_FAIL);
-    EXPECT_EQ(makeFont(18, FW_BOLD, "helv"), nullptr);
-    EXPECT_EQ(sdk::countCalls("CreateFontA"), 1u);
-    sdk::resetCallLog();
-}
-
-// A device context exists while a GL context is current; it starts with a stock font, and a
-// font selected into it is not deleted.
-TEST(FontCalls, DeviceContextsFollowTheCurrentGLContextAndHoldTheirSelectedFont) {
     EXPECT_EQ(wglGetCurrentDC(), nullptr);
     OffscreenContext context(16, 16);
     ASSERT_TRUE(context.ok()) << context.error();
     const HDC dc = wglGetCurrentDC();
     ASSERT_NE(dc, nullptr);
-    EXPECT_EQ(wglGetCurrentDC(), dc);
     context.releaseCurrent();
     EXPECT_EQ(wglGetCurrentDC(), nullptr);
     EXPECT_EQ(wglUseFontBitmapsW(dc, 32, 96, 1), FALSE);  // no context to fill lists in
     context.makeCurrent();
     EXPECT_EQ(wglGetCurrentDC(), dc);
-    sdk::failCall("wglGetCurrentDC", E_FAIL);
-    EXPECT_EQ(wglGetCurrentDC(), nullptr);
-    sdk::resetCallLog();
-
     const HFONT stock = dc->font;
-    ASSERT_NE(stock, nullptr);
     EXPECT_FALSE(DeleteObject(stock));
-    const HFONT font = makeFont(12, FW_NORMAL, "helv");
-    ASSERT_NE(font, nullptr);
     EXPECT_EQ(SelectObject(dc, font), stock);
-    EXPECT_EQ(dc->font, font);
     EXPECT_FALSE(DeleteObject(font));
     EXPECT_EQ(SelectObject(dc, stock), font);
     EXPECT_TRUE(DeleteObject(font));
     EXPECT_EQ(SelectObject(nullptr, stock), nullptr);
-    EXPECT_EQ(SelectObject(dc, nullptr), nullptr);
 }
 
 class FontBitmapsTest : public testing::Test {
@@ -153,11 +128,11 @@ protected:
     OffscreenContext context{128, 64};
 };
 
+// 'H' stands on the baseline, fills well over half of an 18-pixel cell and doubles at 36;
+// 'g' descends below it; bold strokes are wider; a space advances without ink.
 TEST_F(FontBitmapsTest, GlyphsHaveTheFontsHeightWeightAndAdvance) {
     const Ink ink = inkOf(drawWith(18, FW_BOLD, "H"));
-    ASSERT_GT(ink.pixels, 0);
-    EXPECT_EQ(ink.bottom, 20);  // 'H' stands on the baseline
-    // A cell of 18 pixels holds ascent and descent; a capital fills well over half of it.
+    EXPECT_EQ(ink.bottom, 20);
     EXPECT_GE(ink.top - ink.bottom + 1, 10);
     EXPECT_LE(ink.top - ink.bottom + 1, 15);
     EXPECT_GE(ink.left, 8);
@@ -165,13 +140,8 @@ TEST_F(FontBitmapsTest, GlyphsHaveTheFontsHeightWeightAndAdvance) {
     const Ink taller = inkOf(drawWith(36, FW_BOLD, "H"));
     EXPECT_NEAR(taller.top - taller.bottom + 1, 2 * (ink.top - ink.bottom + 1), 2);
     EXPECT_LT(inkOf(drawWith(18, FW_BOLD, "g")).bottom, 20);
-
-    // Lower-case strokes are one pixel wide in the normal face at this size, two in bold.
-    const Ink bold = inkOf(drawWith(18, FW_BOLD, "aeaeae"));
-    const Ink normal = inkOf(drawWith(18, FW_NORMAL, "aeaeae"));
-    EXPECT_GT(bold.pixels, normal.pixels * 5 / 4) << bold.pixels << " vs " << normal.pixels;
-
-    // A space advances without ink.
+    EXPECT_GT(inkOf(drawWith(18, FW_BOLD, "aeae")).pixels,
+              inkOf(drawWith(18, FW_NORMAL, "aeae")).pixels * 5 / 4);
     EXPECT_EQ(inkOf(drawWith(18, FW_BOLD, "   ")).pixels, 0);
     const Ink close = inkOf(drawWith(18, FW_BOLD, "II"));
     const Ink apart = inkOf(drawWith(18, FW_BOLD, "I I"));
@@ -179,37 +149,28 @@ TEST_F(FontBitmapsTest, GlyphsHaveTheFontsHeightWeightAndAdvance) {
     EXPECT_EQ(apart.pixels, close.pixels);
 }
 
-TEST_F(FontBitmapsTest, BuildFontListsMakesAFontSelectsItBackAndDeletesIt) {
+// The font is made, selected, used and deleted, the device context's own put back. Without a
+// device context or a font there are no lists; when only the bitmaps fail, the range is still
+// reserved and draws nothing.
+TEST_F(FontBitmapsTest, BuildFontListsPutsBackTheContextsFontAndSurvivesFailures) {
     const HDC dc = wglGetCurrentDC();
     const HFONT before = dc->font;
-    const unsigned int lists = KtTDraw::buildFontLists(dc);
+    unsigned int lists = KtTDraw::buildFontLists(dc);
     ASSERT_NE(lists, 0u);
     EXPECT_EQ(dc->font, before);
     EXPECT_EQ(sdk::calls(),
               (std::vector<std::string>{"wglGetCurrentDC", "CreateFontA", "SelectObject",
                                         "wglUseFontBitmapsW", "SelectObject", "DeleteObject"}));
-    EXPECT_TRUE(glIsList(lists));
     EXPECT_TRUE(glIsList(lists + 95));
-    KtTDraw::setFontLists(lists);
     KtTDraw::deleteFontLists(lists);
     EXPECT_FALSE(glIsList(lists));
-    EXPECT_EQ(KtTDraw::fontLists(), 0u);  // text no longer reaches the deleted range
-    KtTDraw::deleteFontLists(0);
-}
 
-// Without a device context or a font there are no lists; when only the bitmaps fail, the
-// range is still reserved and draws nothing.
-TEST_F(FontBitmapsTest, FailuresLeaveNoListsOrListsThatDrawNothing) {
     EXPECT_EQ(KtTDraw::buildFontLists(nullptr), 0u);
     sdk::failCall("CreateFontA", E_FAIL);
-    EXPECT_EQ(KtTDraw::buildFontLists(wglGetCurrentDC()), 0u);
-    EXPECT_EQ(sdk::countCalls("SelectObject"), 0u);
-
-    sdk::resetCallLog();
+    EXPECT_EQ(KtTDraw::buildFontLists(dc), 0u);
     sdk::failCall("wglUseFontBitmapsW", E_FAIL);
-    const unsigned int lists = KtTDraw::buildFontLists(wglGetCurrentDC());
+    lists = KtTDraw::buildFontLists(dc);
     ASSERT_NE(lists, 0u);
-    EXPECT_EQ(sdk::countCalls("DeleteObject"), 1u);
     context.clear(kBlack);
     KtTDraw::setFontLists(lists);
     KtTDraw::drawLabelText("Pattix", 8, 20);

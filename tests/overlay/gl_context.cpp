@@ -97,12 +97,6 @@ void OffscreenContext::clear(Rgb colour) {
     glClear(GL_COLOR_BUFFER_BIT);
 }
 
-Rgb OffscreenContext::pixel(int x, int y) const {
-    Rgb rgb{};
-    glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, &rgb);
-    return rgb;
-}
-
 std::vector<Rgb> OffscreenContext::readAll() const {
     static_assert(sizeof(Rgb) == 3, "read back as packed GL_RGB bytes");
     std::vector<Rgb> pixels(static_cast<std::size_t>(m_nWidth) * m_nHeight);

@@ -34,8 +34,6 @@ public:
     void releaseCurrent();
 
     void clear(Rgb colour);
-    // Pixel (x, y), y counting from the bottom row.
-    Rgb pixel(int x, int y) const;
     // Every pixel, row by row from the bottom.
     std::vector<Rgb> readAll() const;
     int countDifferent(Rgb background) const;

@@ -268,23 +268,32 @@ struct Listener : KtTDsObject {
     double told = -1.0;
 };
 
-TEST_F(ToolTest, TimeAndPropertyChangesReachTheListeners) {
+// Each change that can alter the picture asks the viewer once for the tool's layer: a time
+// change (once there is an operator), hiding or showing the overlay, and a property change that
+// some listener says needs it.
+TEST_F(ToolTest, ChangesReachTheListenersAndRedrawTheLayerOnce) {
     ToolRef tool;
     sdk::host::Viewer viewer(kSize, kSize);
     Listener quiet(0), loud(1);
     tool->m_Listeners.append(&quiet);
     tool->m_Listeners.append(&loud);
-    EXPECT_EQ(tool->OnOnTimeChange(2.5), S_OK) << "no operator yet: time passes the tool by";
-    EXPECT_EQ(sdk::countCalls("CDSInteractiveTool::OnOnTimeChange"), 0u);
-    EXPECT_EQ(quiet.told, -1.0);
-
+    EXPECT_EQ(tool->OnOnTimeChange(2.5), S_OK);
+    EXPECT_EQ(quiet.told, -1.0) << "no operator yet: time passes the tool by";
     ASSERT_EQ(viewer.linkTool(tool.tool, tool.tool), S_OK);
     viewer.render(surface);
     viewer.timeChanged(2.5);
     EXPECT_EQ(quiet.told + loud.told, 5.0);
+    EXPECT_EQ(viewer.pendingRedraws(kLayer), 1);
+    tool->SetOverlayVisible(false);
+    EXPECT_EQ(viewer.pendingRedraws(kLayer), 2);
+    tool->SetOverlayVisible(true);
+    EXPECT_EQ(viewer.pendingRedraws(kLayer), 3);
     viewer.propertyChanged(GUID{}, nullptr, nullptr);
     EXPECT_EQ(quiet.asked + loud.asked, 2) << "every listener is asked";
-    EXPECT_EQ(viewer.pendingRedraws(kLayer), 2) << "one redraw for both";
+    EXPECT_EQ(viewer.pendingRedraws(kLayer), 4);
+    tool->m_Listeners.remove(&loud);
+    viewer.propertyChanged(GUID{}, nullptr, nullptr);
+    EXPECT_EQ(viewer.pendingRedraws(kLayer), 4);
     tool->m_Listeners.clear();
     viewer.unlinkTool(tool.tool);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,61 +31,42 @@ inline bool release(KtTManager& manager, float x, float y) {
 }
 
 struct Probe : KtTObject {
-    explicit Probe(const char* name, KtRect bounds = {},
-                   std::vector<std::string>* sharedJournal = nullptr)
-        : KtTObject(name), journal(sharedJournal) {
+    explicit Probe(const char* name, KtRect bounds = {}, std::vector<std::string>* shared = nullptr)
+        : KtTObject(name), journal(shared) {
         m_Bounds = bounds;
     }
 
     // Hit when the pen lies in the bounds grown by the tolerance (so it answers every pick that
-    // reaches it through the bounds test), unless told otherwise.
+    // reaches it through the bounds test), or always when told so.
     KtTObject* pick(float x, float y, float tolX, float tolY) override {
         ++picks;
-        lastPick = {x, y};
-        if (answer != nullptr) return answer;
         const KtRect& b = m_Bounds;
-        const bool inside =
-            b.x - tolX <= x && x <= b.x + b.w + tolX && b.y - tolY <= y && y <= b.y + b.h + tolY;
-        if (!inside && !alwaysHit) return nullptr;
+        if (!alwaysHit &&
+            !(b.x - tolX <= x && x <= b.x + b.w + tolX && b.y - tolY <= y && y <= b.y + b.h + tolY))
+            return nullptr;
         setActive(nullptr);
         return this;
     }
-    void draw() override {
-        log("draw");
-        if (onDraw) onDraw();
-    }
-    int drag(float x, float y) override {
-        log("drag");
-        lastPoint = {x, y};
-        return dragResult;
-    }
+    void draw() override { log("draw", onDraw); }
+    int drag(float x, float y) override { return log("drag", {}, KtPoint{x, y}), dragResult; }
     int penDown(float x, float y) override {
-        log("penDown");
-        lastPoint = {x, y};
-        if (onPenDown) onPenDown();
+        log("penDown", onPenDown, KtPoint{x, y});
         return KtTObject::penDown(x, y);
     }
-    int penUp() override {
-        log("penUp");
-        return KtTObject::penUp();
-    }
+    int penUp() override { return log("penUp"), KtTObject::penUp(); }
     int enter(float x, float y) override {
-        log("enter");
-        lastPoint = {x, y};
-        return KtTObject::enter(x, y);
+        return log("enter", {}, KtPoint{x, y}), KtTObject::enter(x, y);
     }
-    int leave() override {
-        log("leave");
-        return KtTObject::leave();
-    }
-    void drawLabel(const KtPoint& point) override {
-        log("drawLabel");
-        labelPoint = point;
-    }
+    int leave() override { return log("leave"), KtTObject::leave(); }
+    void drawLabel(const KtPoint& point) override { log("drawLabel", {}, point); }
 
-    void log(const char* what) {
+    // Records the event and the point it came with, if any, then runs the hook.
+    void log(const char* what, const std::function<void()>& then = {},
+             std::optional<KtPoint> point = {}) {
         events.emplace_back(what);
-        if (journal != nullptr) journal->push_back(std::string(name() ? name() : "?") + "." + what);
+        if (point) lastPoint = *point;
+        if (journal != nullptr) journal->push_back(std::string(name()) + "." + what);
+        if (then) then();
     }
     int count(const std::string& what) const {
         return static_cast<int>(std::count(events.begin(), events.end(), what));
@@ -92,13 +74,10 @@ struct Probe : KtTObject {
 
     std::vector<std::string>* journal;
     std::vector<std::string> events;
-    KtTObject* answer = nullptr;
     bool alwaysHit = false;
     int picks = 0;
     int dragResult = 1;
-    KtPoint lastPick;
     KtPoint lastPoint;
-    KtPoint labelPoint{-1.0f, -1.0f};
     std::function<void()> onDraw;
     std::function<void()> onPenDown;
 };
