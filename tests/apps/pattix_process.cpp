@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -15,36 +14,9 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
-#include <string_view>
-#include <thread>
 
 namespace pattix::testing {
 namespace {
-
-// Forks and runs pattix in `folder` with its standard streams on the launch's descriptors.
-pid_t spawn(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
-            const Launch& launch) {
-    std::vector<char*> argv;
-    std::string program = PATTIX_BINARY;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = arguments;
-    for (std::string& argument : copies) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_RDWR);
-        const int streams[] = {launch.in, launch.out, launch.err};
-        for (int target = 0; target < 3; ++target) {
-            if (::dup2(streams[target] >= 0 ? streams[target] : null, target) < 0) ::_exit(127);
-        }
-        if (::chdir(folder.c_str()) != 0) ::_exit(127);
-        if (launch.prepare) launch.prepare();
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    if (pid < 0) throw std::runtime_error("fork failed");
-    return pid;
-}
 
 int openForWriting(const std::string& path) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -74,73 +46,33 @@ std::vector<std::string> TempFolder::names() const {
     return names;
 }
 
-RunResult runPattixInto(const std::vector<std::string>& arguments,
-                        const std::filesystem::path& folder, const Launch& launch) {
-    // The captured stream lives beside the folder so it never shows up in its listing.
-    const TempFolder streams;
-    const std::string errPath = (streams / "err").string();
-    Launch captured = launch;
-    captured.err = openForWriting(errPath);
-    RunResult result;
-    result.status = waitForPattix(spawn(arguments, folder, captured));
-    ::close(captured.err);
-    result.err = readFile(errPath);
-    return result;
-}
-
-RunResult runPattix(const std::vector<std::string>& arguments,
-                    const std::filesystem::path& folder) {
-    const TempFolder streams;
-    const std::string outPath = (streams / "out").string();
-    Launch launch;
-    launch.out = openForWriting(outPath);
-    RunResult result = runPattixInto(arguments, folder, launch);
-    ::close(launch.out);
-    result.out = readFile(outPath);
-    return result;
-}
-
-RunResult runPattixOnTerminal(const std::vector<std::string>& arguments,
-                              const std::filesystem::path& folder) {
-    int controller = -1;
-    int terminal = -1;
-    if (::openpty(&controller, &terminal, nullptr, nullptr, nullptr) != 0) {
-        throw std::runtime_error("openpty failed");
-    }
-    Launch launch;
-    launch.err = terminal;
-    const pid_t pid = spawn(arguments, folder, launch);
-    // Once pattix has exited, a marker written behind its output through the same terminal
-    // shows where its output ends: reading until the terminal hangs up could lose the last
-    // bytes still on their way through it.
-    static constexpr std::string_view kEnd = "\x01end of pattix\x01";
-    RunResult result;
-    std::thread waiter([&] {
-        result.status = waitForPattix(pid);
-        if (::write(terminal, kEnd.data(), kEnd.size()) != static_cast<ssize_t>(kEnd.size())) {
-            ::close(terminal);  // the reader then stops at the hang-up
-            terminal = -1;
+pid_t startProgram(const std::vector<std::string>& command, const std::filesystem::path& folder,
+                   const Launch& launch) {
+    std::vector<std::string> copies = command;
+    std::vector<char*> argv;
+    for (std::string& argument : copies) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        const int streams[] = {launch.in, launch.out, launch.err};
+        for (int target = 0; target < 3; ++target) {
+            if (::dup2(streams[target] >= 0 ? streams[target] : null, target) < 0) ::_exit(127);
         }
-    });
-    char buffer[4096];
-    while (!result.err.ends_with(kEnd)) {
-        const ssize_t n = ::read(controller, buffer, sizeof buffer);
-        if (n > 0) {
-            result.err.append(buffer, static_cast<std::size_t>(n));
-        } else if (n == 0 || errno != EINTR) {
-            break;
-        }
+        if (::chdir(folder.c_str()) != 0) ::_exit(127);
+        if (launch.prepare) launch.prepare();
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
     }
-    waiter.join();
-    if (result.err.ends_with(kEnd)) result.err.resize(result.err.size() - kEnd.size());
-    if (terminal >= 0) ::close(terminal);
-    ::close(controller);
-    return result;
+    if (pid < 0) throw std::runtime_error("fork failed");
+    return pid;
 }
 
 pid_t startPattix(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
                   const Launch& launch) {
-    return spawn(arguments, folder, launch);
+    std::vector<std::string> command{PATTIX_BINARY};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return startProgram(command, folder, launch);
 }
 
 int waitForPattix(pid_t pid, long* maxResidentKiB) {
@@ -151,6 +83,23 @@ int waitForPattix(pid_t pid, long* maxResidentKiB) {
     }
     if (maxResidentKiB != nullptr) *maxResidentKiB = usage.ru_maxrss;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+RunResult runPattix(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
+                    const Launch& launch) {
+    // The captured streams live beside the folder so they never show up in its listing.
+    const TempFolder streams;
+    Launch captured = launch;
+    if (captured.out < 0) captured.out = openForWriting(streams / "out");
+    if (captured.err < 0) captured.err = openForWriting(streams / "err");
+    RunResult result;
+    result.status = waitForPattix(startPattix(arguments, folder, captured));
+    for (const int fd : {captured.out, captured.err}) {
+        if (fd != launch.out && fd != launch.err) ::close(fd);
+    }
+    result.out = readFile(streams / "out");
+    result.err = readFile(streams / "err");
+    return result;
 }
 
 FolderWatch::FolderWatch(const std::filesystem::path& folder) : m_Fd(::inotify_init1(IN_CLOEXEC)) {

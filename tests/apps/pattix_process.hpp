@@ -1,4 +1,4 @@
-// Running the built pattix program from tests, in a folder of its own.
+// Running the built programs from tests, in a folder of their own.
 #pragma once
 
 #include <sys/types.h>
@@ -34,16 +34,8 @@ struct RunResult {
     std::string err;
 };
 
-// Runs pattix with `arguments` in `folder` (its standard output and error captured) and waits.
-RunResult runPattix(const std::vector<std::string>& arguments, const std::filesystem::path& folder);
-
-// Runs pattix with its standard error on a terminal (a pseudo-terminal read by the test) and
-// standard output on /dev/null; `err` is what the terminal showed.
-RunResult runPattixOnTerminal(const std::vector<std::string>& arguments,
-                              const std::filesystem::path& folder);
-
-// How a started pattix is set up: descriptors for its standard streams (-1: /dev/null), and
-// what its process does before it runs pattix (signal dispositions, limits, closed streams).
+// How a program is started: descriptors for its standard streams (-1: /dev/null), and what its
+// process does before the program runs (signal dispositions, limits, closed streams).
 struct Launch {
     int in = -1;
     int out = -1;
@@ -51,16 +43,19 @@ struct Launch {
     std::function<void()> prepare;
 };
 
-// Starts pattix in `folder` without waiting; standard output and error go to /dev/null.
+// Starts `command` (a path, or a name looked up on PATH) in `folder` without waiting.
+pid_t startProgram(const std::vector<std::string>& command, const std::filesystem::path& folder,
+                   const Launch& launch = {});
+// Starts the built pattix with `arguments`.
 pid_t startPattix(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
                   const Launch& launch = {});
-// Waits for a started pattix; its exit status as in RunResult, and the most memory it held.
+// Waits for a started program; its status as in RunResult, and the most memory it held.
 int waitForPattix(pid_t pid, long* maxResidentKiB = nullptr);
 
-// Runs pattix with its standard output on `out` and standard error captured; `status` and
-// `err` of the result are filled.
-RunResult runPattixInto(const std::vector<std::string>& arguments,
-                        const std::filesystem::path& folder, const Launch& launch);
+// Runs pattix and waits. Standard error is captured, and standard output too unless `launch`
+// gives it a descriptor.
+RunResult runPattix(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
+                    const Launch& launch = {});
 
 // Watches a folder from before pattix starts, to learn without polling when it writes there.
 class FolderWatch {

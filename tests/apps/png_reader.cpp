@@ -13,33 +13,21 @@ namespace {
 bool decode(png_structp png, png_infop info, std::FILE* file, Picture* picture) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_init_io(png, file);
-    png_read_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    // PNG keeps 16-bit samples big-endian; the raw stream has them little-endian.
+    png_read_png(png, info, PNG_TRANSFORM_SWAP_ENDIAN, nullptr);
     if (png_get_color_type(png, info) != PNG_COLOR_TYPE_RGB_ALPHA) return false;
     picture->width = static_cast<int>(png_get_image_width(png, info));
     picture->height = static_cast<int>(png_get_image_height(png, info));
     picture->bitDepth = png_get_bit_depth(png, info);
     const png_bytepp rows = png_get_rows(png, info);
-    const std::size_t samplesPerRow = static_cast<std::size_t>(picture->width) * 4;
-    picture->samples.resize(samplesPerRow * static_cast<std::size_t>(picture->height));
+    const std::size_t rowBytes = png_get_rowbytes(png, info);
     for (int y = 0; y < picture->height; ++y) {
-        for (std::size_t i = 0; i < samplesPerRow; ++i) {
-            const png_bytep row = rows[y];
-            // 16-bit PNG samples are big-endian.
-            picture->samples[y * samplesPerRow + i] =
-                picture->bitDepth == 16
-                    ? static_cast<std::uint16_t>(row[2 * i] << 8 | row[2 * i + 1])
-                    : row[i];
-        }
+        picture->raw.append(reinterpret_cast<const char*>(rows[y]), rowBytes);
     }
     return true;
 }
 
 }  // namespace
-
-Rgba Picture::atRow(int x, int row) const {
-    const std::size_t at = (static_cast<std::size_t>(row) * width + x) * 4;
-    return {samples.at(at), samples.at(at + 1), samples.at(at + 2), samples.at(at + 3)};
-}
 
 Picture readPng(const std::string& path) {
     Picture picture;
@@ -53,11 +41,8 @@ Picture readPng(const std::string& path) {
     const bool good = decode(png, info, file, &picture);
     png_destroy_read_struct(&png, &info, nullptr);
     std::fclose(file);
-    if (!good) {
-        ADD_FAILURE() << path << " is not an RGBA PNG";
-        return Picture{};
-    }
-    return picture;
+    if (!good) ADD_FAILURE() << path << " is not an RGBA PNG";
+    return good ? picture : Picture{};
 }
 
 }  // namespace pattix::testing

@@ -95,6 +95,8 @@ private:
     std::function<void(GstElement*)> m_Change;
 };
 
+const std::string kPresetHead = "DS-Preset 1\nclass 63A1D342-AE89-11D5-9414-0800690F2F3F\n";
+
 struct Report {
     GstMessageType type = GST_MESSAGE_UNKNOWN;  // unknown: nothing came
     std::string text;
@@ -116,30 +118,17 @@ Report firstReport(GstBus* bus, GstClockTime wait) {
     return report;
 }
 
+// Each test in a folder of its own, where pattix and the element find the same files.
 class PattixSrc : public ::testing::Test {
 protected:
+    void SetUp() override { std::filesystem::current_path(m_Folder.path()); }
+    void TearDown() override { std::filesystem::current_path(m_Folder.path().parent_path()); }
     // `pattix ... -n 1 -o -`: one raw frame.
     std::string pattixFrame(std::vector<std::string> arguments) {
         arguments.insert(arguments.end(), {"-n", "1", "-o", "-"});
         const RunResult result = runPattix(arguments, m_Folder.path());
         EXPECT_EQ(result.status, 0) << result.err;
         return result.out;
-    }
-    // A preset saved by pattix: Grey Ramp, Vertical.
-    std::string savedPreset() {
-        const std::string path = (m_Folder / "look.preset").string();
-        runPattix({"-p", "grey-ramp", "-d", "vertical", "-s", "8x8", "-o", "look.png",
-                   "--save-preset", path},
-                  m_Folder.path());
-        return path;
-    }
-    // `text` with every `from` replaced by `to`.
-    static std::string replaced(std::string text, const std::string& from, const std::string& to) {
-        for (auto at = text.find(from); at != std::string::npos;
-             at = text.find(from, at + to.size())) {
-            text.replace(at, from.size(), to);
-        }
-        return text;
     }
 
     TempFolder m_Folder;
@@ -168,22 +157,22 @@ TEST_F(PattixSrc, FramesAreThoseOfPattix) {
          "format=RGBA64_LE,width=64,height=48",
          {"-p", "75", "--field", "second", "--roi", "-5,20,40,100", "-s", "64x48", "--depth",
           "16"}},
-        {"preset=PRESET", "format=RGBA,width=64,height=48", {"--preset", "PRESET", "-s", "64x48"}},
-        {"preset=PRESET pattern=smpte",
+        {"preset=look.preset",
          "format=RGBA,width=64,height=48",
-         {"--preset", "PRESET", "-p", "smpte", "-s", "64x48"}},
+         {"--preset", "look.preset", "-s", "64x48"}},
+        {"preset=look.preset pattern=smpte",
+         "format=RGBA,width=64,height=48",
+         {"--preset", "look.preset", "-p", "smpte", "-s", "64x48"}},
     };
-    const std::string preset = savedPreset();
+    // Grey Ramp, Vertical.
+    writeFile("look.preset", kPresetHead + "63A1D3A6-AE89-11D5-9414-0800690F2F3F I4 6\n" +
+                                 "63A1D3A7-AE89-11D5-9414-0800690F2F3F I4 1\n");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.properties + " " + c.caps);
-        std::vector<std::string> arguments;
-        for (const std::string& argument : c.pattix)
-            arguments.push_back(replaced(argument, "PRESET", preset));
-        const std::string expected = pattixFrame(arguments);
+        const std::string expected = pattixFrame(c.pattix);
         ASSERT_FALSE(expected.empty());
 
-        Source source("pattixsrc num-buffers=3 " + replaced(c.properties, "PRESET", preset),
-                      "video/x-raw," + c.caps);
+        Source source("pattixsrc num-buffers=3 " + c.properties, "video/x-raw," + c.caps);
         source.atFrame(0);  // the frames after it are drawn into an image used before
         source.play();
         EXPECT_TRUE(source.pullBytes() == expected);
@@ -292,9 +281,7 @@ TEST_F(PattixSrc, WhatCannotBeUsedIsReportedOnTheBus) {
         const char* module = nullptr;  // PATTIX_MODULE, when set
         bool failRender = false;
     };
-    const std::string preset = savedPreset();
-    const std::string strangePreset = (m_Folder / "strange.preset").string();
-    writeFile(strangePreset, replaced(readFile(preset), "I4 6", "I4 42"));
+    writeFile("strange.preset", kPresetHead + "63A1D3A6-AE89-11D5-9414-0800690F2F3F I4 42\n");
     const std::vector<Case> cases = {
         {"pattixsrc roi=nonsense", GST_MESSAGE_ERROR, "region 'nonsense' is not a region"},
         {"pattixsrc roi=800,0,10,10", GST_MESSAGE_ERROR, "lies outside the 720x576 picture"},
@@ -302,8 +289,8 @@ TEST_F(PattixSrc, WhatCannotBeUsedIsReportedOnTheBus) {
          "size 200000x200000 is too large"},
         {"pattixsrc preset=/nonexistent/look.preset", GST_MESSAGE_ERROR,
          "cannot read preset '/nonexistent/look.preset'"},
-        {"pattixsrc num-buffers=1 preset=" + strangePreset, GST_MESSAGE_WARNING,
-         "Pattern 42 (from preset '" + strangePreset + "') is none of the nine patterns"},
+        {"pattixsrc num-buffers=1 preset=strange.preset", GST_MESSAGE_WARNING,
+         "Pattern 42 (from preset 'strange.preset') is none of the nine patterns"},
         {"pattixsrc", GST_MESSAGE_ERROR, "cannot load module '/nonexistent/libpattix.so'",
          "/nonexistent/libpattix.so"},
         {"pattixsrc", GST_MESSAGE_ERROR, "the module refused to render frame 0", nullptr, true},

@@ -195,19 +195,15 @@ TEST_F(Pages, ResetWritesZeroInOneUndoEventThatUndoTakesBack) {
 
 TEST_F(Pages, NotificationsCanBeMutedAndChangesFromOtherThreadsWaitForDelivery) {
     Page main(CLSID_BarsPPG, effect.get());
-    IDSEnablePPGNotifications* enable = nullptr;
-    IDSTransportNotifySink* transport = nullptr;
-    IDSXThreadNotifySink* posted = nullptr;
-    ASSERT_EQ(
-        main.page->QueryInterface(IID_IDSEnablePPGNotifications, reinterpret_cast<void**>(&enable)),
-        S_OK);
-    ASSERT_EQ(
-        main.page->QueryInterface(IID_IDSTransportNotifySink, reinterpret_cast<void**>(&transport)),
-        S_OK);
-    ASSERT_EQ(
-        main.page->QueryInterface(IID_IDSXThreadNotifySink, reinterpret_cast<void**>(&posted)),
-        S_OK);
-
+    const auto sink = [&](REFIID iid) {
+        void* found = nullptr;
+        EXPECT_EQ(main.page->QueryInterface(iid, &found), S_OK);
+        static_cast<IUnknown*>(found)->Release();  // the page holds it
+        return found;
+    };
+    auto* enable = static_cast<IDSEnablePPGNotifications*>(sink(IID_IDSEnablePPGNotifications));
+    auto* transport = static_cast<IDSTransportNotifySink*>(sink(IID_IDSTransportNotifySink));
+    auto* posted = static_cast<IDSXThreadNotifySink*>(sink(IID_IDSXThreadNotifySink));
     enable->EnableNotifications(FALSE);
     ASSERT_EQ(setInt(effect, PARAM_PATTERN, kPatternGreyRamp), S_OK);
     transport->TimeChanged(1.0);
@@ -223,10 +219,6 @@ TEST_F(Pages, NotificationsCanBeMutedAndChangesFromOtherThreadsWaitForDelivery) 
     EXPECT_EQ(main.text(kPatternCombo), L"Grey Ramp") << "not before delivery";
     posted->DeliverPosted();
     EXPECT_EQ(main.text(kPatternCombo), L"100% Colour Bars");
-    for (IUnknown* sink : {static_cast<IUnknown*>(enable), static_cast<IUnknown*>(transport),
-                           static_cast<IUnknown*>(posted)}) {
-        sink->Release();
-    }
 }
 
 TEST_F(Pages, ShowingRefreshesTheOverlayAndHidingNeverTouchesIt) {
@@ -316,69 +308,48 @@ TEST_F(Pages, OnAForeignObjectThePagesWorkWithoutAnOverlay) {
 
 const std::string kManual =
     "\\Quillmere\\Vornex 4.3 for DS10 (32bit)\\Documentation\\Vornex4.3.pdf";
-const std::string kKey = "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\n";
 
-std::string regFile(const std::string& values) {
-    return "Windows Registry Editor Version 5.00\n\n" + kKey + values;
-}
-
-// "C:\\x" as a .reg string value's text, and as the bytes of one without its terminator.
-std::string regString(const std::string& text) {
-    std::string out;
-    for (const char c : text) out += c == '\\' ? std::string("\\\\") : std::string(1, c);
-    return "\"" + out + "\"";
-}
-std::string regUnterminated(const std::string& text) {
-    std::string out = "hex(1):";
-    for (std::size_t i = 0; i < text.size(); ++i) {
+// A ProgramFilesDir value as a .reg line: as text, or as the bytes of text without its
+// terminator.
+std::string folderValue(const std::string& name, const std::string& text, bool terminated = true) {
+    std::string value;
+    for (const char c : text) {
         char bytes[16];
-        std::snprintf(bytes, sizeof bytes, "%s%02x,00,00,00", i == 0 ? "" : ",", text[i]);
-        out += bytes;
+        std::snprintf(bytes, sizeof bytes, terminated ? "%c" : ",%02x,00,00,00", c);
+        value += terminated && c == '\\' ? "\\\\" : bytes;
     }
-    return out;
-}
-
-struct HelpCase {
-    const char* name;
-    std::string registry;  // empty: no registry file
-    std::string opened;    // the Windows path that reaches the opener; empty: nothing does
-};
-
-std::vector<HelpCase> helpCases() {
-    const std::string longFolder = "C:\\" + std::string(200, 'L');
-    const std::string tooLongFolder = "C:\\" + std::string(300, 'T');
-    return {
-        {"x86 value",
-         regFile("\"ProgramFilesDir (x86)\"=" + regString("C:\\Program Files (x86)") +
-                 "\n\"ProgramFilesDir\"=" + regString("C:\\Program Files") + "\n"),
-         "C:\\Program Files (x86)" + kManual},
-        {"plain value", regFile("\"ProgramFilesDir\"=" + regString("C:\\Apps") + "\n"),
-         "C:\\Apps" + kManual},
-        {"neither value", regFile(""), "C:\\Program Files" + kManual},
-        {"no registry", "", "C:\\Program Files" + kManual},
-        {"x86 value not text",
-         regFile("\"ProgramFilesDir (x86)\"=dword:00000001\n\"ProgramFilesDir\"=" +
-                 regString("C:\\Apps") + "\n"),
-         "C:\\Apps" + kManual},
-        {"folder with %", regFile("\"ProgramFilesDir\"=" + regString("C:\\100% %d%s%n") + "\n"),
-         "C:\\100% %d%s%n" + kManual},
-        {"unterminated value", regFile("\"ProgramFilesDir\"=" + regUnterminated("C:\\Apps") + "\n"),
-         "C:\\Apps" + kManual},
-        {"path too long", regFile("\"ProgramFilesDir\"=" + regString(longFolder) + "\n"), ""},
-        {"folder too long", regFile("\"ProgramFilesDir\"=" + regString(tooLongFolder) + "\n"), ""},
-        {"unterminated value filling the buffer",
-         regFile("\"ProgramFilesDir\"=" + regUnterminated("C:\\" + std::string(257, 'U')) + "\n"),
-         ""},
-    };
+    value = terminated ? "\"" + value + "\"" : "hex(1):" + value.substr(1);
+    return "\"ProgramFilesDir" + name + "\"=" + value + "\n";
 }
 
 TEST_F(Pages, OnlineHelpOpensTheManualUnderTheRegistrysFolderOrNothing) {
-    for (const HelpCase& c : helpCases()) {
-        SCOPED_TRACE(c.name);
+    const struct {
+        std::string values;  // of the key; "none": no registry file
+        std::string folder;  // where the manual is opened; empty: nothing is
+    } cases[] = {
+        {folderValue(" (x86)", "C:\\Program Files (x86)") + folderValue("", "C:\\Program Files"),
+         "C:\\Program Files (x86)"},
+        {folderValue("", "C:\\Apps"), "C:\\Apps"},
+        {"", "C:\\Program Files"},
+        {"none", "C:\\Program Files"},
+        {"\"ProgramFilesDir (x86)\"=dword:00000001\n" + folderValue("", "C:\\Apps"), "C:\\Apps"},
+        {folderValue("", "C:\\100% %d%s%n"), "C:\\100% %d%s%n"},
+        {folderValue("", "C:\\Apps", false), "C:\\Apps"},
+        {folderValue("", "C:\\" + std::string(200, 'L')), ""},         // the whole path too long
+        {folderValue("", "C:\\" + std::string(300, 'T')), ""},         // the folder too long
+        {folderValue("", "C:\\" + std::string(257, 'U'), false), ""},  // filling the buffer
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.values);
         Desktop own;
-        if (!c.registry.empty()) own.writeRegistry(c.registry);
+        if (c.values != "none") {
+            own.writeRegistry(
+                "Windows Registry Editor Version 5.00\n\n"
+                "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\n" +
+                c.values);
+        }
         std::vector<std::string> expected;
-        if (!c.opened.empty()) expected.push_back(own.makeFile(c.opened).string());
+        if (!c.folder.empty()) expected.push_back(own.makeFile(c.folder + kManual).string());
         Page help(CLSID_HelpPPG, effect.get());
         sdk::clearCalls();
         ASSERT_TRUE(sdk::clickButton(help.control(kOnlineHelpButton)));

@@ -1,3 +1,5 @@
+// The free-threaded marshaler aggregated into an outer object, and classes nobody registered.
+
 #include "sdk/platform/com.hpp"
 
 #include <gtest/gtest.h>
@@ -49,15 +51,12 @@ TEST(FreeThreadedMarshaler, AnswersIMarshalAndDelegatesToTheOuterObject) {
     EXPECT_EQ(sdk::liveMarshalers(), before);
 }
 
-TEST(FreeThreadedMarshaler, NeedsAnOuterObjectAndAnOutPointer) {
+TEST(FreeThreadedMarshaler, NeedsAnOuterObjectAndAnOutPointerUnknownClassesAreNotRegistered) {
     Outer outer;
     IUnknown* inner = reinterpret_cast<IUnknown*>(1);
     EXPECT_EQ(CoCreateFreeThreadedMarshaler(nullptr, &inner), E_INVALIDARG);
     EXPECT_EQ(inner, nullptr);
     EXPECT_EQ(CoCreateFreeThreadedMarshaler(&outer, nullptr), E_POINTER);
-}
-
-TEST(CoCreateInstance, UnknownClassIsNotRegistered) {
     void* object = reinterpret_cast<void*>(1);
     EXPECT_EQ(CoCreateInstance(sdk::guid("00000000-1111-2222-3333-444444444444"), nullptr,
                                CLSCTX_INPROC_SERVER, IID_IUnknown, &object),

@@ -15,61 +15,56 @@ namespace {
 
 using pattix::testing::Desktop;
 
-const wchar_t* const kKey = L"Software\\Microsoft\\Windows\\CurrentVersion";
-
-std::wstring readString(HKEY key, const wchar_t* name) {
-    WCHAR text[64] = {};
-    DWORD size = sizeof text;
-    DWORD type = REG_NONE;
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) !=
-        ERROR_SUCCESS) {
-        return L"<none>";
-    }
-    return type == REG_SZ ? std::wstring(text, size / sizeof(WCHAR) - 1) : L"<not text>";
+std::string fileText(const std::filesystem::path& file) {
+    std::stringstream text;
+    text << std::ifstream(file).rdbuf();
+    return text.str();
 }
 
 TEST(Registry, WhatASetUpWritesReadsBackFromTheFileWithoutCase) {
     Desktop desktop;
     HKEY key = nullptr;
     DWORD disposition = 0;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, &disposition),
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion",
+                              0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, &disposition),
               ERROR_SUCCESS);
     EXPECT_EQ(disposition, REG_CREATED_NEW_KEY);
-    const std::wstring folder = L"C:\\Program \"Files\" (x86)";
-    ASSERT_EQ(RegSetValueExW(key, L"ProgramFilesDir (x86)", 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(folder.c_str()),
-                             static_cast<DWORD>((folder.size() + 1) * sizeof(WCHAR))),
-              ERROR_SUCCESS);
+    const wchar_t folder[] = L"C:\\Program \"Files\" (x86)";
     const DWORD one = 1;
-    ASSERT_EQ(RegSetValueExW(key, L"Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4),
-              ERROR_SUCCESS);
+    const auto set = [&](const wchar_t* name, DWORD type, const void* data, std::size_t size) {
+        return RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data),
+                              static_cast<DWORD>(size));
+    };
+    ASSERT_EQ(set(L"ProgramFilesDir (x86)", REG_SZ, folder, sizeof folder), ERROR_SUCCESS);
+    ASSERT_EQ(set(L"Count", REG_DWORD, &one, 4), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
-
-    std::stringstream file;
-    file << std::ifstream(desktop.registry()).rdbuf();
-    EXPECT_NE(file.str().find("\"ProgramFilesDir (x86)\"=\"C:\\\\Program \\\"Files\\\" (x86)\""),
+    EXPECT_NE(fileText(desktop.registry())
+                  .find("[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\n"
+                        "\"ProgramFilesDir (x86)\"=\"C:\\\\Program \\\"Files\\\" (x86)\"\n"
+                        "\"Count\"=dword:00000001\n"),
               std::string::npos)
-        << file.str();
-    EXPECT_NE(file.str().find("\"Count\"=dword:00000001"), std::string::npos);
+        << fileText(desktop.registry());
 
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\microsoft\\WINDOWS\\CurrentVersion\\",
                             0, KEY_READ, &key),
               ERROR_SUCCESS);
-    EXPECT_EQ(readString(key, L"programfilesdir (X86)"), folder);
-    EXPECT_EQ(readString(key, L"Count"), L"<not text>");
-    EXPECT_EQ(readString(key, L"ProgramFilesDir"), L"<none>");
-    EXPECT_EQ(RegSetValueExW(key, L"Count", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), 4),
-              ERROR_ACCESS_DENIED)
-        << "opened for reading only";
+    WCHAR text[64] = {};
+    DWORD size = sizeof text, type = REG_NONE;
+    EXPECT_EQ(RegQueryValueExW(key, L"programfilesdir (X86)", nullptr, &type,
+                               reinterpret_cast<BYTE*>(text), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(size, sizeof folder);
+    EXPECT_STREQ(text, folder);
+    EXPECT_EQ(set(L"Count", REG_DWORD, &one, 4), ERROR_ACCESS_DENIED) << "opened for reading";
     RegCloseKey(key);
-
-    HKEY parent = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"software\\microsoft", 0, KEY_READ, &parent),
+    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"software\\microsoft", 0, KEY_READ, &key),
               ERROR_SUCCESS)
         << "a key above a stored key exists";
-    RegCloseKey(parent);
+    RegCloseKey(key);
+    EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft", 0, KEY_READ, &key),
+              ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Other", 0, KEY_READ, &key),
               ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(key, nullptr);
@@ -87,8 +82,6 @@ TEST(Registry, ValuesAreAnsweredAsStoredAndSizedBeforeCopying) {
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Test", 0, KEY_READ, &key),
               ERROR_SUCCESS);
-    EXPECT_EQ(readString(key, nullptr), L"default");
-
     const struct {
         const wchar_t* name;
         DWORD room;  // bytes offered
@@ -96,6 +89,7 @@ TEST(Registry, ValuesAreAnsweredAsStoredAndSizedBeforeCopying) {
         DWORD size;  // bytes answered
         DWORD type;
     } cases[] = {
+        {nullptr, 64, ERROR_SUCCESS, 32, REG_SZ},
         {L"Raw", 64, ERROR_SUCCESS, 8, REG_SZ},
         {L"Raw", 7, ERROR_MORE_DATA, 8, REG_SZ},
         {L"Long", 5, ERROR_SUCCESS, 5, REG_BINARY},
@@ -107,11 +101,11 @@ TEST(Registry, ValuesAreAnsweredAsStoredAndSizedBeforeCopying) {
         std::memset(data, 0xEE, sizeof data);
         DWORD size = c.room;
         DWORD type = REG_NONE;
-        EXPECT_EQ(RegQueryValueExW(key, c.name, nullptr, &type, data, &size), c.status) << c.name;
-        EXPECT_EQ(size, c.size) << c.name;
-        EXPECT_EQ(type, c.type) << c.name;
+        EXPECT_EQ(RegQueryValueExW(key, c.name, nullptr, &type, data, &size), c.status);
+        EXPECT_EQ(size, c.size);
+        EXPECT_EQ(type, c.type);
         // Nothing is written past the value, nor anything at all when it does not fit.
-        EXPECT_EQ(data[c.status == ERROR_SUCCESS ? c.size : 0], 0xEE) << c.name;
+        EXPECT_EQ(data[c.status == ERROR_SUCCESS ? c.size : 0], 0xEE);
     }
     DWORD size = 0;
     EXPECT_EQ(RegQueryValueExW(key, L"Raw", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
@@ -130,8 +124,7 @@ TEST(Registry, LivesInTheUsersConfigurationWithoutTheVariable) {
     unsetenv("XDG_CONFIG_HOME");
     const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
     setenv("HOME", "/home/someone", 1);
-    EXPECT_EQ(sdk::registryFile(),
-              std::filesystem::path("/home/someone/.config/pattix/registry.reg"));
+    EXPECT_EQ(sdk::registryFile(), "/home/someone/.config/pattix/registry.reg");
     setenv("HOME", home.c_str(), 1);
 }
 

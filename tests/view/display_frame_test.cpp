@@ -13,66 +13,43 @@
 namespace pattix::view {
 namespace {
 
-struct Level {
-    std::int16_t fixed;
-    std::uint8_t shown;
-};
-
 // Out of range on both sides, the rounding points around one code value, 75% and 100%.
-constexpr Level kLevels[] = {
+constexpr std::pair<std::int16_t, std::uint8_t> kLevels[] = {
     {-32768, 0},  {-1, 0},      {0, 0},       {32, 0},      {33, 1},      {8192, 128},
     {12288, 191}, {16383, 255}, {16384, 255}, {16385, 255}, {32767, 255},
 };
-constexpr int kLevelCount = static_cast<int>(std::size(kLevels));
 
-// Components per row: not a multiple of any vector width, so the loop's tail is covered too.
-constexpr int kWidth = 5;
-constexpr int kHeight = 3;
-
-host::ComPtr<sdk::host::HostImage> image(const GUID& format) {
-    host::ComPtr<sdk::host::HostImage> made(sdk::host::HostImage::create(kWidth, kHeight, format));
-    EXPECT_TRUE(made);
-    return made;
-}
-
-// Component i of host row `row` (as stored) holds level (row * 7 + i) of the table.
-int levelAt(int row, int i) {
-    return (row * 7 + i) % kLevelCount;
-}
-
-TEST(DisplayFrame, SixteenBitRowsTurnBottomFirstAndComponentsClampAndRound) {
-    const auto picture = image(MFIF_RGBA_S2_14);
+TEST(DisplayFrame, SixteenBitRowsTurnBottomFirstClampedAndRoundedEightBitAsStored) {
+    // Components per row: not a multiple of any vector width, so the loop's tail is covered.
+    constexpr int kWidth = 5, kHeight = 3, kRow = kWidth * 4;
+    const host::ComPtr<sdk::host::HostImage> fixed(
+        sdk::host::HostImage::create(kWidth, kHeight, MFIF_RGBA_S2_14));
+    const host::ComPtr<sdk::host::HostImage> bytes(
+        sdk::host::HostImage::create(kWidth, kHeight, MFIF_RGBA_RAW_32));
+    // Component i of host row r holds level (r * 7 + i) of the table.
+    const auto level = [](int row, int i) { return kLevels[(row * 7 + i) % std::size(kLevels)]; };
     for (int row = 0; row < kHeight; ++row) {
-        auto* components =
-            reinterpret_cast<std::int16_t*>(picture->data() + row * picture->rowBytes());
-        for (int i = 0; i < kWidth * 4; ++i) components[i] = kLevels[levelAt(row, i)].fixed;
+        auto* components = reinterpret_cast<std::int16_t*>(fixed->data() + row * fixed->rowBytes());
+        for (int i = 0; i < kRow; ++i) components[i] = level(row, i).first;
     }
+    for (std::size_t b = 0; b < bytes->sizeBytes(); ++b)
+        bytes->data()[b] = static_cast<std::byte>(b * 37 + 11);
+
     DisplayFrame frame;
-    convertForDisplay(*picture, frame);
+    frame.rgba.assign(7, 0xff);  // a frame of another size before
+    convertForDisplay(*fixed, frame);
     ASSERT_EQ(frame.width, kWidth);
     ASSERT_EQ(frame.height, kHeight);
-    ASSERT_EQ(frame.rgba.size(), std::size_t{kWidth * kHeight * 4});
+    ASSERT_EQ(frame.rgba.size(), std::size_t{kRow * kHeight});
     // The 16-bit host rows are stored top first; the texture's row 0 is the bottom one.
-    for (int shownRow = 0; shownRow < kHeight; ++shownRow) {
-        const int hostRow = kHeight - 1 - shownRow;
-        for (int i = 0; i < kWidth * 4; ++i) {
-            const Level& level = kLevels[levelAt(hostRow, i)];
-            EXPECT_EQ(frame.rgba[shownRow * kWidth * 4 + i], level.shown)
-                << "row " << shownRow << ", component " << i << ": " << level.fixed;
-        }
+    for (int shown = 0; shown < kHeight; ++shown) {
+        for (int i = 0; i < kRow; ++i)
+            EXPECT_EQ(frame.rgba[shown * kRow + i], level(kHeight - 1 - shown, i).second)
+                << "row " << shown << ", component " << i;
     }
-}
-
-TEST(DisplayFrame, EightBitRowsAreTakenAsStored) {
-    const auto picture = image(MFIF_RGBA_RAW_32);
-    for (std::size_t b = 0; b < picture->sizeBytes(); ++b)
-        picture->data()[b] = static_cast<std::byte>(b * 37 + 11);
-    DisplayFrame frame;
-    // A frame of another size before: the new one takes the picture's size.
-    frame.rgba.assign(7, 0xff);
-    convertForDisplay(*picture, frame);
-    ASSERT_EQ(frame.rgba.size(), picture->sizeBytes());
-    EXPECT_EQ(std::memcmp(frame.rgba.data(), picture->data(), picture->sizeBytes()), 0);
+    convertForDisplay(*bytes, frame);
+    ASSERT_EQ(frame.rgba.size(), bytes->sizeBytes());
+    EXPECT_EQ(std::memcmp(frame.rgba.data(), bytes->data(), bytes->sizeBytes()), 0);
 }
 
 }  // namespace

@@ -8,39 +8,17 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/inotify.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <sstream>
+#include <utility>
 
 #include "tests/apps/pattix_process.hpp"
 
 namespace pattix::testing {
 namespace {
-
-// Generous: a loaded two-core machine draws with a software renderer.
-constexpr std::chrono::seconds kPatience{60};
-
-pid_t spawn(const std::vector<std::string>& arguments, int out, const std::string& errorFile) {
-    std::vector<std::string> copies = arguments;
-    std::vector<char*> argv;
-    for (std::string& argument : copies) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int err = errorFile.empty()
-                            ? ::open("/dev/null", O_WRONLY)
-                            : ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (err < 0 || ::dup2(out, STDOUT_FILENO) < 0 || ::dup2(err, STDERR_FILENO) < 0)
-            ::_exit(127);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
 
 struct DisplayConnection {
     DisplayConnection() : display(XOpenDisplay(nullptr)) {}
@@ -62,44 +40,20 @@ Rgb Screenshot::at(const Rect& area, double fx, double fy) const {
               area.y + static_cast<int>(fy * area.height));
 }
 
-bool waitForLines(const std::filesystem::path& file, std::size_t lines) {
-    const auto written = [&] {
-        const std::string text = readFile(file);
-        return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >= lines;
-    };
-    const int watch = ::inotify_init1(IN_CLOEXEC);
-    if (watch < 0) return false;
-    ::inotify_add_watch(watch, file.parent_path().c_str(), IN_CLOSE_WRITE | IN_MOVED_TO);
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    // Checked after the watch is set, so a file written in between is not missed.
-    while (!written()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd ready{watch, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&ready, 1, static_cast<int>(left.count())) <= 0) break;
-        char events[4096];
-        if (::read(watch, events, sizeof events) < 0) break;
-    }
-    ::close(watch);
-    return written();
-}
-
 std::string runTool(const std::vector<std::string>& arguments) {
-    int pipeEnds[2];
-    if (::pipe(pipeEnds) != 0) return {};
-    const pid_t pid = spawn(arguments, pipeEnds[1], "");
-    ::close(pipeEnds[1]);
-    std::string out;
+    Pipe out;
+    Launch launch;
+    launch.out = out.write;
+    const pid_t pid = startProgram(arguments, std::filesystem::current_path(), launch);
+    out.closeWrite();
+    std::string text;
     char buffer[4096];
-    for (ssize_t n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) != 0;) {
-        if (n > 0)
-            out.append(buffer, static_cast<std::size_t>(n));
-        else if (errno != EINTR)
-            break;
+    for (ssize_t n; (n = ::read(out.read, buffer, sizeof buffer)) != 0;) {
+        if (n > 0) text.append(buffer, static_cast<std::size_t>(n));
+        if (n < 0 && errno != EINTR) break;
     }
-    ::close(pipeEnds[0]);
     EXPECT_EQ(waitForPattix(pid), 0) << arguments.front() << " failed";
-    return out;
+    return text;
 }
 
 ViewProcess::ViewProcess(const std::vector<std::string>& arguments) {
@@ -107,11 +61,13 @@ ViewProcess::ViewProcess(const std::vector<std::string>& arguments) {
                   ("pattix-view-errors-" + std::to_string(::getpid()));
     std::vector<std::string> command{PATTIX_VIEW_BINARY, "--report"};
     command.insert(command.end(), arguments.begin(), arguments.end());
-    int pipeEnds[2];
-    if (::pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-    m_Pid = spawn(command, pipeEnds[1], m_ErrorFile.string());
-    ::close(pipeEnds[1]);
-    m_Out = pipeEnds[0];
+    Pipe out;
+    Launch launch;
+    launch.out = out.write;
+    launch.err = ::open(m_ErrorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    m_Pid = startProgram(command, std::filesystem::current_path(), launch);
+    ::close(launch.err);
+    m_Out = std::exchange(out.read, -1);
 }
 
 ViewProcess::~ViewProcess() {
@@ -124,55 +80,34 @@ ViewProcess::~ViewProcess() {
     std::filesystem::remove(m_ErrorFile, ec);
 }
 
-bool ViewProcess::readLine(std::string& line, std::chrono::steady_clock::time_point deadline) {
-    // After one wait has run out, the rest only read what has come: a broken run fails once.
-    if (m_TimedOut) deadline = std::chrono::steady_clock::now();
+bool ViewProcess::readLine(std::string& line) {
     for (;;) {
         if (const auto end = m_Buffer.find('\n'); end != std::string::npos) {
             line = m_Buffer.substr(0, end);
             m_Buffer.erase(0, end + 1);
             m_Lines.push_back(line);
-            if (line.rfind("widget ", 0) == 0) {
-                Rect rect;
-                int consumed = 0;
-                if (std::sscanf(line.c_str(), "widget %d %d %d %d %n", &rect.x, &rect.y,
-                                &rect.width, &rect.height, &consumed) == 4) {
-                    m_Widgets[line.substr(static_cast<std::size_t>(consumed))] = rect;
-                }
+            Rect rect;
+            int consumed = 0;
+            if (std::sscanf(line.c_str(), "widget %d %d %d %d %n", &rect.x, &rect.y, &rect.width,
+                            &rect.height, &consumed) == 4) {
+                m_Widgets[line.substr(static_cast<std::size_t>(consumed))] = rect;
             }
             return true;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || m_Out < 0) {
-            m_TimedOut = m_TimedOut || left.count() <= 0;
-            return false;
-        }
+            m_Deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || m_Out < 0) return false;
         pollfd ready{m_Out, POLLIN, 0};
         if (::poll(&ready, 1, static_cast<int>(left.count())) <= 0) continue;
         char buffer[4096];
         const ssize_t n = ::read(m_Out, buffer, sizeof buffer);
-        if (n == 0) {
-            ::close(m_Out);
-            m_Out = -1;
-        } else if (n > 0) {
-            m_Buffer.append(buffer, static_cast<std::size_t>(n));
-        }
+        if (n > 0) m_Buffer.append(buffer, static_cast<std::size_t>(n));
+        if (n <= 0) ::close(std::exchange(m_Out, -1));
     }
 }
 
-std::string ViewProcess::waitFor(const std::string& prefix) {
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    for (std::string line; readLine(line, deadline);) {
-        if (line.rfind(prefix, 0) == 0) return line;
-    }
-    ADD_FAILURE() << "pattix-view never reported '" << prefix << "'; standard error:\n" << errors();
-    return {};
-}
-
-void ViewProcess::waitForAll(std::vector<std::string> prefixes) {
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    for (std::string line; !prefixes.empty() && readLine(line, deadline);) {
+void ViewProcess::waitFor(std::vector<std::string> prefixes) {
+    for (std::string line; !prefixes.empty() && readLine(line);) {
         std::erase_if(prefixes,
                       [&](const std::string& prefix) { return line.rfind(prefix, 0) == 0; });
     }
@@ -182,18 +117,15 @@ void ViewProcess::waitForAll(std::vector<std::string> prefixes) {
 }
 
 Rect ViewProcess::widget(const std::string& name) {
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    std::string line;
-    while (!m_Widgets.contains(name) && readLine(line, deadline)) {
+    for (std::string line; !m_Widgets.contains(name) && readLine(line);) {
     }
     EXPECT_TRUE(m_Widgets.contains(name)) << "no widget '" << name << "' was reported";
     return m_Widgets[name];
 }
 
 Rect ViewProcess::moved(const std::string& name) {
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
     const std::string suffix = " " + name;
-    for (std::string line; readLine(line, deadline);) {
+    for (std::string line; readLine(line);) {
         if (line.rfind("widget ", 0) == 0 && line.ends_with(suffix)) return m_Widgets[name];
     }
     ADD_FAILURE() << "widget '" << name << "' was not reported again; the report ended with "
@@ -266,8 +198,7 @@ void ViewProcess::close() {
 }
 
 int ViewProcess::finish() {
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    for (std::string line; readLine(line, deadline);) {
+    for (std::string line; readLine(line);) {
     }
     if (m_Out >= 0) {
         ADD_FAILURE() << "pattix-view did not exit";
