@@ -110,7 +110,12 @@ TEST_P(ClassFactory, OneFactoryServesTwoThreadsThroughOneMarshaler) {
     EXPECT_EQ(sdk::liveMarshalers(), before) << "the factory releases its marshaler";
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryClass, ClassFactory, ::testing::ValuesIn(kClasses));
+std::string className(const ::testing::TestParamInfo<const CLSID*>& param) {
+    static const char* const kNames[] = {"Bars", "BarsPPG", "KtTInteract", "HelpPPG"};
+    return kNames[param.index];
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryClass, ClassFactory, ::testing::ValuesIn(kClasses), className);
 
 class Registration : public ::testing::Test {
 protected:
