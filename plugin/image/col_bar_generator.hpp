@@ -6,9 +6,9 @@
 #include <array>
 #include <cstdint>
 
+#include "plugin/image/generator.hpp"
 #include "plugin/image/pixel_runs.hpp"
 #include "plugin/image/pixel_types.hpp"
-#include "plugin/image/row_generator.hpp"
 #include "plugin/image/texture.hpp"
 
 namespace pattix {
@@ -45,7 +45,7 @@ enum KtBarPattern : std::int32_t {
 };
 
 template <class Pixel, class WorkColour, int Max>
-class KtColBarGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
+class KtColBarGenerator : public Generator<KtTexture<Pixel, WorkColour>> {
 public:
     using Texture = KtTexture<Pixel, WorkColour>;
     using Component = typename Pixel::Component;

@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "plugin/image/generator.hpp"
 #include "plugin/image/pixel_runs.hpp"
 #include "plugin/image/pixel_types.hpp"
-#include "plugin/image/row_generator.hpp"
 #include "plugin/image/texture.hpp"
 
 namespace pattix {
@@ -36,7 +36,7 @@ enum KtRampOriginFlag : std::uint8_t {
 };
 
 template <class Pixel, class WorkColour, int Max>
-class KtRampGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
+class KtRampGenerator : public Generator<KtTexture<Pixel, WorkColour>> {
 public:
     using Texture = KtTexture<Pixel, WorkColour>;
     using Component = typename Pixel::Component;
