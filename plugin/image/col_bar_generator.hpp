@@ -58,12 +58,8 @@ public:
     std::int32_t frameHeight = 0;
 
     void generate(Texture* texture) noexcept override {
-        const bool ownSize = (barFlags & kBarsOwnFrameSize) != 0;
-        KtFrameRows frame;
-        frame.width = ownSize ? frameWidth : texture->width();
-        frame.height = ownSize ? frameHeight : texture->height();
-        frame.originY =
-            (barFlags & kBarsIgnoreOrigin) ? 0 : static_cast<std::int32_t>(texture->yAxis.origin);
+        KtFrameRows frame = this->frameOf(*texture, (barFlags & kBarsOwnFrameSize) != 0, frameWidth,
+                                          frameHeight, (barFlags & kBarsIgnoreOrigin) != 0);
         frame.fromOtherEnd = (barFlags & kBarsCountFromTop) != 0;
 
         BarPainter painter{*this, makePalettes(),

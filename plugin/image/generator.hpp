@@ -83,6 +83,17 @@ public:
     }
 
 protected:
+    // The frame of the texture's size, or of the pattern's own, whose row 0 lies at the
+    // texture's y origin, or at row 0 for a pattern that ignores the origin.
+    static KtFrameRows frameOf(const T& texture, bool ownSize, std::int32_t width,
+                               std::int32_t height, bool ignoreOrigin) noexcept {
+        KtFrameRows frame;
+        frame.width = ownSize ? width : texture.width();
+        frame.height = ownSize ? height : texture.height();
+        frame.originY = ignoreOrigin ? 0 : static_cast<std::int32_t>(texture.yAxis.origin);
+        return frame;
+    }
+
     // The columns of the window that lie inside a frame of the given width.
     KtColumnSpan frameColumns(std::int32_t frameWidth) const noexcept {
         const KtColumnSpan span = columns();
