@@ -57,8 +57,8 @@ Outcome writeImage(png_structp png, png_infop info, std::FILE* file,
     const std::byte* previous = nullptr;
     for (png_uint_32 row = 0; row < height; ++row) {
         if (StopSignal::received() != 0) return Outcome::Stopped;
-        // The 16-bit buffer stores the top row first, the 8-bit buffer the bottom row first.
-        const std::byte* source = image.data() + (fixedPoint ? row : height - 1 - row) * rowBytes;
+        // A PNG file holds the top row first.
+        const std::byte* source = image.row(static_cast<int>(height - 1 - row));
         png_set_filter(png, PNG_FILTER_TYPE_BASE, rowFilter(source, previous, rowBytes));
         previous = source;
         if (fixedPoint) {
