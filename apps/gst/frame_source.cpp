@@ -13,8 +13,8 @@
 #include "apps/host/module_session.hpp"
 #include "apps/host/pattern_names.hpp"
 #include "apps/host/picture_options.hpp"
+#include "apps/host/text.hpp"
 #include "sdk/host/pixel_formats.hpp"
-#include "sdk/host/project.hpp"
 
 namespace pattix::gst {
 namespace {
@@ -113,7 +113,7 @@ std::string FrameSource::configure(const StreamFormat& format, const SourceSetti
     if (!settings.region.empty()) picture.region = host::parseRegion(settings.region);
     const host::RenderSettings render = host::renderSettings(picture);
 
-    sdk::host::setProjectFrame(format.width, format.height);
+    picture.setProjectFrame();
     state.effect.apply(settings.parameters);
     auto renderer = std::make_unique<host::FrameRenderer>(state.effect, render, state.context);
     state.pool = ImagePool::create(*renderer);
@@ -125,7 +125,7 @@ std::string FrameSource::configure(const StreamFormat& format, const SourceSetti
     if (knownPattern) return {};
     const std::string& preset = settings.parameters.presetPath;
     return "Pattern " + std::to_string(pattern) +
-           (preset.empty() ? "" : " (from preset '" + preset + "')") +
+           (preset.empty() ? "" : " (from preset " + host::quote(preset) + ")") +
            " is none of the nine patterns (0-8); it is drawn as the module draws such a value";
 }
 

@@ -92,7 +92,7 @@ void writePng(int fd, const std::string& name, const sdk::host::HostImage& image
     if (file == nullptr) {
         const int error = errno;
         if (copy >= 0) ::close(copy);
-        throw host::RunFailure("cannot write " + name + ": " + std::strerror(error));
+        throw host::RunFailure(host::cannotWrite(name, std::strerror(error)));
     }
     ErrorText error;
     png_structp png =
@@ -114,9 +114,8 @@ void writePng(int fd, const std::string& name, const sdk::host::HostImage& image
     std::fclose(file);
     // A stop wins over the write error it may cause (SIGXFSZ makes the write fail too).
     StopSignal::throwIfReceived();
-    if (outcome == Outcome::Failed)
-        throw host::RunFailure("cannot write " + name + ": " + error.text);
-    if (!flushed) throw host::RunFailure("cannot write " + name + ": " + std::strerror(flushError));
+    if (outcome == Outcome::Failed) throw host::RunFailure(host::cannotWrite(name, error.text));
+    if (!flushed) throw host::RunFailure(host::cannotWrite(name, std::strerror(flushError)));
 }
 
 }  // namespace pattix::cli
