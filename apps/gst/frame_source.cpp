@@ -13,8 +13,8 @@
 #include "apps/host/module_session.hpp"
 #include "apps/host/pattern_names.hpp"
 #include "apps/host/picture_options.hpp"
+#include "apps/host/text.hpp"
 #include "sdk/host/pixel_formats.hpp"
-#include "sdk/host/project.hpp"
 
 namespace pattix::gst {
 namespace {
@@ -35,21 +35,21 @@ void swapRows(std::byte* a, std::byte* b, std::size_t bytes) {
     for (; i < bytes; ++i) std::swap(a[i], b[i]);
 }
 
-// The 8-bit host buffer stores the bottom row first: its rows are swapped end for end. The
-// 16-bit buffer is top row first already; its 2.14 values become the rgba64le values pattix
-// writes, in place.
+// The stream carries the top row first, and the rgba64le values pattix writes: 16-bit 2.14
+// values are turned into those in place, and a buffer that stores the bottom row first has its
+// rows swapped end for end.
 void toStreamLayout(sdk::host::HostImage& image) {
     std::byte* const data = image.data();
     if (image.format() == MFIF_RGBA_S2_14) {
         host::convertFixedToUnsigned16<std::endian::little>(
             reinterpret_cast<const std::int16_t*>(data), reinterpret_cast<std::uint16_t*>(data),
             image.sizeBytes() / sizeof(std::int16_t));
-        return;
     }
+    const int height = image.height();
+    if (image.row(height - 1) == data) return;
     const std::size_t rowBytes = image.rowBytes();
-    for (std::size_t top = 0, bottom = static_cast<std::size_t>(image.height()) - 1; top < bottom;
-         ++top, --bottom) {
-        swapRows(data + top * rowBytes, data + bottom * rowBytes, rowBytes);
+    for (int row = 0, mirror = height - 1; row < mirror; ++row, --mirror) {
+        swapRows(image.row(row), image.row(mirror), rowBytes);
     }
 }
 
@@ -113,7 +113,7 @@ std::string FrameSource::configure(const StreamFormat& format, const SourceSetti
     if (!settings.region.empty()) picture.region = host::parseRegion(settings.region);
     const host::RenderSettings render = host::renderSettings(picture);
 
-    sdk::host::setProjectFrame(format.width, format.height);
+    picture.setProjectFrame();
     state.effect.apply(settings.parameters);
     auto renderer = std::make_unique<host::FrameRenderer>(state.effect, render, state.context);
     state.pool = ImagePool::create(*renderer);
@@ -125,7 +125,7 @@ std::string FrameSource::configure(const StreamFormat& format, const SourceSetti
     if (knownPattern) return {};
     const std::string& preset = settings.parameters.presetPath;
     return "Pattern " + std::to_string(pattern) +
-           (preset.empty() ? "" : " (from preset '" + preset + "')") +
+           (preset.empty() ? "" : " (from preset " + host::quote(preset) + ")") +
            " is none of the nine patterns (0-8); it is drawn as the module draws such a value";
 }
 

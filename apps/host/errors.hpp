@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace pattix::host {
 
@@ -32,5 +33,14 @@ public:
 private:
     int m_Signal;
 };
+
+// "cannot write NAME: REASON", how the host programs report a write that failed; without a
+// reason just "cannot write NAME".
+std::string cannotWrite(std::string_view name, std::string_view reason);
+
+// Prints "PROGRAM: MESSAGE" on standard error, after what went to standard output, and returns
+// `status`. Messages quote what users and files supplied, so the whole line is made printable:
+// none of it may drive the terminal.
+int failRun(std::string_view program, int status, std::string_view message);
 
 }  // namespace pattix::host

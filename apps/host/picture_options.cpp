@@ -1,8 +1,14 @@
 #include "apps/host/picture_options.hpp"
 
 #include "apps/host/errors.hpp"
+#include "sdk/host/project.hpp"
 
 namespace pattix::host {
+
+void PictureOptions::setProjectFrame() const {
+    const FrameSize worldFrame = worldSize();
+    sdk::host::setProjectFrame(size.width, size.height, worldFrame.width, worldFrame.height);
+}
 
 CLI::Option* addTextOption(CLI::App& app, const char* names, std::string& value,
                            const char* typeName, const char* description) {

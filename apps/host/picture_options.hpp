@@ -28,6 +28,8 @@ struct PictureOptions {
     std::string presetPath;
 
     FrameSize worldSize() const { return world.value_or(size); }
+    // Gives the project this picture's frame sizes; the effect reads them when it is made.
+    void setProjectFrame() const;
     // The parameters to set, with the Pattern value `pattern` resolved to.
     ParameterChoice parameterChoice(int patternValue) const {
         return {presetPath, patternValue, patternGiven, direction, directionGiven};

@@ -141,9 +141,10 @@ std::optional<PixelRegion> clipRegion(const PixelRegion& region, const FrameSize
 
 PixelRegion regionInside(const PixelRegion& region, const FrameSize& size) {
     if (const auto clipped = clipRegion(region, size)) return *clipped;
-    throw UsageError("region '" + std::to_string(region.x) + "," + std::to_string(region.y) + "," +
-                     std::to_string(region.width) + "," + std::to_string(region.height) +
-                     "' lies outside the " + std::to_string(size.width) + "x" +
+    throw UsageError("region " +
+                     quote(std::to_string(region.x) + "," + std::to_string(region.y) + "," +
+                           std::to_string(region.width) + "," + std::to_string(region.height)) +
+                     " lies outside the " + std::to_string(size.width) + "x" +
                      std::to_string(size.height) + " picture");
 }
 

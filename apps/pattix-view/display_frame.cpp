@@ -15,16 +15,13 @@ void convertForDisplay(const sdk::host::HostImage& image, DisplayFrame& frame) {
     std::uint8_t* target = frame.rgba.data();
     if (image.format() == MFIF_RGBA_RAW_32) {
         for (int row = 0; row < height; ++row) {
-            std::memcpy(target + row * rowPixels * 4,
-                        image.data() + static_cast<std::size_t>(row) * image.rowBytes(),
-                        rowPixels * 4);
+            std::memcpy(target + row * rowPixels * 4, image.row(row), rowPixels * 4);
         }
         return;
     }
     // The module wrote these rows as 16-bit components.
     for (int row = 0; row < height; ++row) {
-        const auto* source = reinterpret_cast<const std::int16_t*>(
-            image.data() + static_cast<std::size_t>(height - 1 - row) * image.rowBytes());
+        const auto* source = reinterpret_cast<const std::int16_t*>(image.row(row));
         std::uint8_t* out = target + row * rowPixels * 4;
         for (std::size_t i = 0; i < rowPixels * 4; ++i) out[i] = fixedToDisplay(source[i]);
     }

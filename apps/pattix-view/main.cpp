@@ -11,7 +11,6 @@
 #include "apps/host/text.hpp"
 #include "apps/pattix-view/view_command_line.hpp"
 #include "apps/pattix-view/viewer_window.hpp"
-#include "sdk/host/project.hpp"
 #include "sdk/host/viewer.hpp"
 #include "sdk/platform/shell.hpp"
 
@@ -19,11 +18,8 @@ namespace {
 
 using namespace pattix;
 
-// Messages quote what users and files supplied; none of it may drive the terminal.
 int fail(int status, const std::string& message) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "pattix-view: %s\n", host::printable(message).c_str());
-    return status;
+    return host::failRun("pattix-view", status, message);
 }
 
 void runView(const view::ViewOptions& options, const std::string& modulePath) {
@@ -32,9 +28,7 @@ void runView(const view::ViewOptions& options, const std::string& modulePath) {
     const int pattern = host::resolvePattern(options.pattern, patternNames);
     // Checked before anything opens, so a bad region or size fails with its message alone.
     host::renderSettings(options);
-    // The effect reads the project's frame size when it is made.
-    const host::FrameSize world = options.worldSize();
-    sdk::host::setProjectFrame(options.size.width, options.size.height, world.width, world.height);
+    options.setProjectFrame();
     {
         host::EffectInstance effect(session.createEffect());
         effect.apply(options.parameterChoice(pattern));
@@ -65,8 +59,6 @@ int main(int argc, char** argv) {
         return 0;
     } catch (const host::UsageError& error) {
         return fail(host::kExitUsage, error.what());
-    } catch (const host::RunFailure& error) {
-        return fail(host::kExitFailure, error.what());
     } catch (const std::exception& error) {
         return fail(host::kExitFailure, error.what());
     }

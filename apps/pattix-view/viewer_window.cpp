@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "apps/host/errors.hpp"
+#include "apps/host/text.hpp"
 #include "apps/pattix-view/display_sync.hpp"
 #include "apps/pattix-view/property_pages.hpp"
 #include "apps/pattix-view/render_worker.hpp"
@@ -382,7 +383,7 @@ void ViewerWindow::saveScreenshot(int width, int height) {
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, image->data());
     cli::StagedFile file(m_Options.screenshotPath);
-    cli::writePng(file.fd(), "'" + m_Options.screenshotPath + "'", *image);
+    cli::writePng(file.fd(), host::quote(m_Options.screenshotPath), *image);
     file.commit();
 }
 

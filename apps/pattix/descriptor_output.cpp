@@ -29,7 +29,7 @@ void writeRanges(int fd, std::span<iovec> ranges, const std::string& name) {
             const int error = errno;
             StopSignal::throwIfReceived();
             if (error == EINTR) continue;
-            throw host::RunFailure("cannot write " + name + ": " + std::strerror(error));
+            throw host::RunFailure(host::cannotWrite(name, std::strerror(error)));
         }
         auto left = static_cast<std::size_t>(written);
         while (left > 0 && left >= ranges[first].iov_len) left -= ranges[first++].iov_len;

@@ -16,11 +16,8 @@
 
 namespace {
 
-// Messages quote what users and files supplied; none of it may drive the terminal.
 int fail(int status, const std::string& message) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "pattix: %s\n", pattix::host::printable(message).c_str());
-    return status;
+    return pattix::host::failRun("pattix", status, message);
 }
 
 // What went to standard output (help, lists, the closing line, a preset) counts only once it
@@ -31,9 +28,9 @@ int finishStandardOutput() {
     const bool flushed = std::fflush(stdout) == 0;
     const int error = errno;
     if (flushed && !std::ferror(stdout) && std::cout.good()) return 0;
-    return fail(pattix::host::kExitFailure,
-                std::string("cannot write standard output") +
-                    (error != 0 ? std::string(": ") + std::strerror(error) : std::string()));
+    return fail(
+        pattix::host::kExitFailure,
+        pattix::host::cannotWrite("standard output", error != 0 ? std::strerror(error) : ""));
 }
 
 std::string stopMessage(int exitStatus) {
@@ -58,8 +55,6 @@ int main(int argc, char** argv) {
         return fail(host::kExitUsage, error.what());
     } catch (const host::Interrupted& interrupted) {
         return fail(interrupted.exitStatus(), stopMessage(interrupted.exitStatus()));
-    } catch (const host::RunFailure& error) {
-        return fail(host::kExitFailure, error.what());
     } catch (const std::exception& error) {
         return fail(host::kExitFailure, error.what());
     }

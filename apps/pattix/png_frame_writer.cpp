@@ -57,8 +57,8 @@ Outcome writeImage(png_structp png, png_infop info, std::FILE* file,
     const std::byte* previous = nullptr;
     for (png_uint_32 row = 0; row < height; ++row) {
         if (StopSignal::received() != 0) return Outcome::Stopped;
-        // The 16-bit buffer stores the top row first, the 8-bit buffer the bottom row first.
-        const std::byte* source = image.data() + (fixedPoint ? row : height - 1 - row) * rowBytes;
+        // A PNG file holds the top row first.
+        const std::byte* source = image.row(static_cast<int>(height - 1 - row));
         png_set_filter(png, PNG_FILTER_TYPE_BASE, rowFilter(source, previous, rowBytes));
         previous = source;
         if (fixedPoint) {
@@ -92,7 +92,7 @@ void writePng(int fd, const std::string& name, const sdk::host::HostImage& image
     if (file == nullptr) {
         const int error = errno;
         if (copy >= 0) ::close(copy);
-        throw host::RunFailure("cannot write " + name + ": " + std::strerror(error));
+        throw host::RunFailure(host::cannotWrite(name, std::strerror(error)));
     }
     ErrorText error;
     png_structp png =
@@ -114,9 +114,8 @@ void writePng(int fd, const std::string& name, const sdk::host::HostImage& image
     std::fclose(file);
     // A stop wins over the write error it may cause (SIGXFSZ makes the write fail too).
     StopSignal::throwIfReceived();
-    if (outcome == Outcome::Failed)
-        throw host::RunFailure("cannot write " + name + ": " + error.text);
-    if (!flushed) throw host::RunFailure("cannot write " + name + ": " + std::strerror(flushError));
+    if (outcome == Outcome::Failed) throw host::RunFailure(host::cannotWrite(name, error.text));
+    if (!flushed) throw host::RunFailure(host::cannotWrite(name, std::strerror(flushError)));
 }
 
 }  // namespace pattix::cli

@@ -56,14 +56,13 @@ void RawFrameWriter::write() {
             });
         return;
     }
-    // Written in place, last buffer row first: no copy of the picture is made.
-    auto* buffer = const_cast<std::byte*>(m_Image.data());
+    // Written in place, top row first: no copy of the picture is made.
     const std::size_t rowBytes = m_Image.rowBytes();
-    const auto height = static_cast<std::size_t>(m_Image.height());
-    for (std::size_t row = 0; row < height;) {
+    const int height = m_Image.height();
+    for (int row = 0; row < height;) {
         m_Batch.clear();
         for (; row < height && m_Batch.size() < kRowsPerWrite; ++row) {
-            m_Batch.push_back({buffer + (height - 1 - row) * rowBytes, rowBytes});
+            m_Batch.push_back({const_cast<std::byte*>(m_Image.row(height - 1 - row)), rowBytes});
         }
         writeRanges(m_Fd, m_Batch, m_Name);
     }

@@ -21,7 +21,6 @@
 #include "apps/pattix/stop_signal.hpp"
 #include "plugin/module/class_ids.hpp"
 #include "plugin/pages/parameters.hpp"
-#include "sdk/host/project.hpp"
 
 namespace pattix::cli {
 namespace {
@@ -111,9 +110,7 @@ int runCommand(const Options& options, const std::string& modulePath) {
 
     const host::RenderSettings settings =
         options.info ? host::RenderSettings{} : renderSettings(options);
-    // The effect reads the project's frame size when it is made.
-    const host::FrameSize world = options.worldSize();
-    sdk::host::setProjectFrame(options.size.width, options.size.height, world.width, world.height);
+    options.setProjectFrame();
     host::EffectInstance effect(session.createEffect());
     if (options.info) {
         printModuleInfo(stdout, session, effect);

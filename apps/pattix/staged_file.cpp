@@ -20,7 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string cannotWrite(const std::string& target, int error) {
-    return "cannot write " + host::quote(target) + ": " + std::strerror(error);
+    return host::cannotWrite(host::quote(target), std::strerror(error));
 }
 
 // The permissions a file created with open() would get, since mkstemp gives 0600.

@@ -12,6 +12,7 @@
 #include "plugin/image/texture.hpp"
 #include "plugin/module/project_value.hpp"
 #include "plugin/pages/parameters.hpp"
+#include "sdk/host/image.hpp"
 #include "sdk/host/pixel_formats.hpp"
 #include "sdk/host/project.hpp"
 
@@ -75,14 +76,14 @@ template <>
 struct PixelPath<Rgba8> {
     static constexpr int kBytesPerPixel = 4;
     static constexpr int kMax = 255;
-    static constexpr bool kBottomRowFirst = true;
+    static const GUID& format() { return MFIF_RGBA_RAW_32; }
 };
 
 template <>
 struct PixelPath<Rgba16> {
     static constexpr int kBytesPerPixel = 8;
     static constexpr int kMax = 32767;
-    static constexpr bool kBottomRowFirst = false;
+    static const GUID& format() { return MFIF_RGBA_S2_14; }
 };
 
 // The generators count rows from the texture's origin in 32 bits, and the origin passes through a
@@ -113,13 +114,9 @@ HRESULT wrapImage(KtTexture<Pixel, WorkColour>& texture, IDSImage* image,
     }
     texture.setSize(width, height);
     texture.ownsData = 0;
-    if constexpr (PixelPath<Pixel>::kBottomRowFirst) {
-        texture.data = buffer;
-        texture.rowBytes = static_cast<std::int32_t>(rowBytes);
-    } else {
-        texture.data = static_cast<char*>(buffer) + (height - 1) * rowBytes;
-        texture.rowBytes = static_cast<std::int32_t>(-rowBytes);
-    }
+    const auto rows = sdk::host::HostImage::rowLayout(PixelPath<Pixel>::format(), width, height);
+    texture.data = static_cast<char*>(buffer) + rows.first;
+    texture.rowBytes = static_cast<std::int32_t>(rows.step);
     texture.setOrigin(origin.x, origin.y);
     return S_OK;
 }

@@ -6,9 +6,9 @@
 #include <array>
 #include <cstdint>
 
+#include "plugin/image/generator.hpp"
 #include "plugin/image/pixel_runs.hpp"
 #include "plugin/image/pixel_types.hpp"
-#include "plugin/image/row_generator.hpp"
 #include "plugin/image/texture.hpp"
 
 namespace pattix {
@@ -45,7 +45,7 @@ enum KtBarPattern : std::int32_t {
 };
 
 template <class Pixel, class WorkColour, int Max>
-class KtColBarGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
+class KtColBarGenerator : public Generator<KtTexture<Pixel, WorkColour>> {
 public:
     using Texture = KtTexture<Pixel, WorkColour>;
     using Component = typename Pixel::Component;
@@ -58,12 +58,8 @@ public:
     std::int32_t frameHeight = 0;
 
     void generate(Texture* texture) noexcept override {
-        const bool ownSize = (barFlags & kBarsOwnFrameSize) != 0;
-        KtFrameRows frame;
-        frame.width = ownSize ? frameWidth : texture->width();
-        frame.height = ownSize ? frameHeight : texture->height();
-        frame.originY =
-            (barFlags & kBarsIgnoreOrigin) ? 0 : static_cast<std::int32_t>(texture->yAxis.origin);
+        KtFrameRows frame = this->frameOf(*texture, (barFlags & kBarsOwnFrameSize) != 0, frameWidth,
+                                          frameHeight, (barFlags & kBarsIgnoreOrigin) != 0);
         frame.fromOtherEnd = (barFlags & kBarsCountFromTop) != 0;
 
         BarPainter painter{*this, makePalettes(),

@@ -7,9 +7,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "plugin/image/generator.hpp"
 #include "plugin/image/pixel_runs.hpp"
 #include "plugin/image/pixel_types.hpp"
-#include "plugin/image/row_generator.hpp"
 #include "plugin/image/texture.hpp"
 
 namespace pattix {
@@ -36,7 +36,7 @@ enum KtRampOriginFlag : std::uint8_t {
 };
 
 template <class Pixel, class WorkColour, int Max>
-class KtRampGenerator : public RowGenerator<KtTexture<Pixel, WorkColour>> {
+class KtRampGenerator : public Generator<KtTexture<Pixel, WorkColour>> {
 public:
     using Texture = KtTexture<Pixel, WorkColour>;
     using Component = typename Pixel::Component;
@@ -51,14 +51,10 @@ public:
     std::uint8_t originFlags = 0;
 
     void generate(Texture* texture) noexcept override {
-        const bool ownSize = (rampFlags & kRampOwnFrameSize) != 0;
         const bool reverse = (rampFlags & kRampReverse) != 0;
-        KtFrameRows frame;
-        frame.width = ownSize ? frameWidth : texture->width();
-        frame.height = ownSize ? frameHeight : texture->height();
-        frame.originY = (originFlags & kRampIgnoreOrigin)
-                            ? 0
-                            : static_cast<std::int32_t>(texture->yAxis.origin);
+        KtFrameRows frame =
+            this->frameOf(*texture, (rampFlags & kRampOwnFrameSize) != 0, frameWidth, frameHeight,
+                          (originFlags & kRampIgnoreOrigin) != 0);
         const Pixel black(0, 0, 0, lowBits<Pixel>(alphaValue));
         if (direction == kRampHorizontal) {
             this->walkRows(*texture, frame, black,

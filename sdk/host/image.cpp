@@ -41,6 +41,13 @@ std::size_t HostImage::bytesPerPixel(const GUID& format) {
     return 0;
 }
 
+HostImage::RowLayout HostImage::rowLayout(const GUID& format, int width, int height) {
+    const auto rowBytes =
+        static_cast<std::ptrdiff_t>(width) * static_cast<std::ptrdiff_t>(bytesPerPixel(format));
+    if (format == MFIF_RGBA_S2_14) return {(height - 1) * rowBytes, -rowBytes};
+    return {0, rowBytes};
+}
+
 HostImage* HostImage::create(int width, int height, const GUID& format) {
     const std::size_t pixelBytes = bytesPerPixel(format);
     if (width <= 0 || height <= 0 || pixelBytes == 0) return nullptr;

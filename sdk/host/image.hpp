@@ -35,6 +35,15 @@ public:
     // Bytes a pixel of the format takes, 0 for an unknown format.
     static std::size_t bytesPerPixel(const GUID& format);
 
+    // Where the picture's rows lie in a buffer of the format: row y, counted from the bottom row
+    // as host pixel coordinates count, starts `first + y * step` bytes into the buffer. 8-bit
+    // buffers store the bottom row first, 16-bit ones the top row first.
+    struct RowLayout {
+        std::ptrdiff_t first;
+        std::ptrdiff_t step;
+    };
+    static RowLayout rowLayout(const GUID& format, int width, int height);
+
     HRESULT QueryInterface(REFIID riid, void** ppv) override;
     ULONG AddRef() override;
     ULONG Release() override;
@@ -57,6 +66,9 @@ public:
         return static_cast<std::size_t>(m_Width) * bytesPerPixel(m_Format);
     }
     std::size_t sizeBytes() const { return rowBytes() * static_cast<std::size_t>(m_Height); }
+    // Row y of the picture, 0 being the bottom row.
+    std::byte* row(int y) { return data() + rowOffset(y); }
+    const std::byte* row(int y) const { return data() + rowOffset(y); }
 
 private:
     struct BufferRelease {
@@ -66,6 +78,11 @@ private:
 
     HostImage(int width, int height, const GUID& format, Buffer buffer);
     ~HostImage() = default;
+
+    std::ptrdiff_t rowOffset(int y) const {
+        const RowLayout layout = rowLayout(m_Format, m_Width, m_Height);
+        return layout.first + y * layout.step;
+    }
 
     int m_Width;
     int m_Height;
