@@ -6,7 +6,6 @@
 
 #include "plugin/overlay/manager.hpp"
 #include "plugin/overlay/overlay_object.hpp"
-#include "tests/overlay/allocation_failure.hpp"
 #include "tests/overlay/probe.hpp"
 
 namespace pattix {
@@ -178,20 +177,6 @@ TEST(Lifetime, ADestroyedControlLeavesItsGroupAndManager) {
     EXPECT_EQ(manager.m_pHit, nullptr);
     EXPECT_EQ(manager.m_Children.size(), 1);
     release(manager, 5, 5);  // nothing dangling is reached
-}
-
-// Controls are made inside host calls, which no exception may leave: a name or description
-// that cannot be copied for want of memory is dropped instead.
-TEST(Lifetime, ATextWithoutMemoryForItsCopyIsDroppedNotThrown) {
-    const std::string text(64, 'n');  // past the string's own small buffer
-    test::failNextAllocation(text.size());
-    Probe probe(text.c_str());
-    EXPECT_EQ(probe.name(), nullptr);
-    test::failNextAllocation(text.size());
-    probe.setDescription(text.c_str());
-    EXPECT_EQ(probe.description(), nullptr);
-    probe.setDescription(text.c_str());
-    EXPECT_STREQ(probe.description(), text.c_str());
 }
 
 TEST(KtTManager, TracksThePenAndIgnoresWhatIsNoPenEvent) {
