@@ -47,12 +47,10 @@ TEST(FontCalls, FacesResolveThroughFontconfigAndDeviceContextsFollowTheGLContext
     context.makeCurrent();
     EXPECT_EQ(wglGetCurrentDC(), dc);
     const HFONT stock = dc->font;
-    EXPECT_FALSE(DeleteObject(stock));
     EXPECT_EQ(SelectObject(dc, font), stock);
     EXPECT_FALSE(DeleteObject(font));
     EXPECT_EQ(SelectObject(dc, stock), font);
     EXPECT_TRUE(DeleteObject(font));
-    EXPECT_EQ(SelectObject(nullptr, stock), nullptr);
 }
 
 class FontBitmapsTest : public testing::Test {
