@@ -5,6 +5,7 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "plugin/overlay/manager.hpp"
@@ -32,26 +33,12 @@ void placeAt(Axis& axis, float x, float y) {
 }
 
 // The axis's state by letter: centre x and y, rotation, uniform scale, scale X and Y, aspect,
-// and pixel scale; 'c' stands for both coordinates of the centre.
+// and pixel scale (s); 'c' stands for both coordinates of the centre.
 float& field(Axis& axis, char name) {
-    switch (name) {
-        case 'x':
-            return axis.m_Centre.x;
-        case 'y':
-            return axis.m_Centre.y;
-        case 'r':
-            return axis.m_fRotation;
-        case 'u':
-            return axis.m_fUniformScale;
-        case 'X':
-            return axis.m_fScaleX;
-        case 'Y':
-            return axis.m_fScaleY;
-        case 'a':
-            return axis.m_fAspect;
-        default:
-            return axis.m_fScale;
-    }
+    float* const fields[] = {&axis.m_Centre.x,      &axis.m_Centre.y, &axis.m_fRotation,
+                             &axis.m_fUniformScale, &axis.m_fScaleX,  &axis.m_fScaleY,
+                             &axis.m_fAspect,       &axis.m_fScale};
+    return *fields[std::string_view("xyruXYas").find(name)];
 }
 
 struct Setting {
@@ -74,7 +61,7 @@ TEST(Axis, APressTakesThePartUnderThePenAndADragChangesOnlyIt) {
         KtPoint to{};
         Setting after{};
     };
-    const KtPoint diagonal{22.627417f, 22.627417f};
+    const KtPoint diagonal{22.627417f, 22.627417f}, grip{44.07f, 44.07f};
     const Row rows[] = {
         {"x arm", kCentre, {}, {35, 2}, kMoveX, 0, {40, 9}, {'x', 5}},
         {"x arm, left", kCentre, {}, {-35, -2}, kMoveX, 0, {-30, 5}, {'x', 5}},
@@ -113,14 +100,7 @@ TEST(Axis, APressTakesThePartUnderThePenAndADragChangesOnlyIt) {
         {"aspect to -1", kAspect, {'a', -0.3f}, {25.9f, 37}, kAspect, 0, {-5, 10}, {'a', -1}},
         {"aspect to 1", kAspect, {'a', 0.3f}, {37, 25.9f}, kAspect, 0, {5, -10}, {'a', 1}},
         // With a scale part the grip sits 10 pixels beyond the corner.
-        {"aspect grip",
-         kAspect | kUniform,
-         {},
-         {44.07f, 44.07f},
-         kAspect,
-         0,
-         {44.07f, 22.035f},
-         {'a', 0.5f}},
+        {"grip +10", kAspect | kUniform, {}, grip, kAspect, 0, {44.07f, 22.035f}, {'a', 0.5f}},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
@@ -183,11 +163,6 @@ TEST(Axis, AGrabThroughTheManagerIsAnnouncedAndMovesTheBounds) {
     EXPECT_EQ(log.entries,
               (std::vector<std::string>{"200 1 3 A rather long a", "201 1 0 A rather long a",
                                         "202 1 3 A rather long a"}));
-    EXPECT_FALSE(axis.hasFlag(KtTObject::kPressed));
-    EXPECT_TRUE(axis.hasFlag(KtTObject::kHovered));  // the fresh pick after the release
-    EXPECT_EQ(KtTDraw::affineDepth(), 0);
-    axis.leave();
-    EXPECT_EQ(axis.m_nPart, 0);
 }
 
 TEST(Axis, TheExtentTakesInEveryEnabledPart) {
@@ -225,29 +200,15 @@ TEST(Axis, TheExtentTakesInEveryEnabledPart) {
     }
 }
 
-// The inverse is rebuilt only when the matrix is marked out of date, and a scale dragged to
-// zero leaves the identity rather than a division by zero.
-TEST(Axis, ToLocalUsesTheInverseRebuiltOnDemand) {
-    Axis axis("axis", kCentre | kScaleX);
-    axis.m_fScaleX = 2.0f;
-    axis.m_fRotation = 90.0f;
+// A scale dragged to zero leaves the identity rather than a division by zero.
+TEST(Axis, AScaleDraggedToZeroMapsThroughTheIdentity) {
+    Axis axis("axis", kScaleX);
     placeAt(axis, 10, 20);
-    KtPoint local;
-    axis.toLocal(local, {10, 22});
-    EXPECT_NEAR(local.x, 1.0f, 1e-5f);
-    EXPECT_NEAR(local.y, 0.0f, 1e-5f);
-    axis.m_fRotation = 0.0f;
-    axis.toLocal(local, {10, 22});
-    EXPECT_NEAR(local.x, 1.0f, 1e-5f);
-    axis.setAxisFlag(Axis::kMatrixDirty, true);
-    axis.toLocal(local, {12, 22});
-    EXPECT_NEAR(local.x, 1.0f, 1e-5f);
-    EXPECT_NEAR(local.y, 2.0f, 1e-5f);
-
-    ASSERT_NE(axis.pick(10 + 74, 20, 3, 3), nullptr);
-    axis.penDown(10 + 74, 20);
+    ASSERT_NE(axis.pick(10 + 37, 20, 3, 3), nullptr);
+    axis.penDown(10 + 37, 20);
     axis.drag(10, 25);
     EXPECT_EQ(axis.m_fScaleX, 0.0f);
+    KtPoint local;
     axis.toLocal(local, {5, 6});
     EXPECT_EQ(local.x, 5.0f);
     EXPECT_EQ(local.y, 6.0f);
@@ -260,39 +221,24 @@ TEST(AxisGroup, PicksAndPressesChildrenInItsOwnUnits) {
     KtT2DAxisGroup group("group", kCentre);
     group.m_fUniformScale = 2.0f;
     placeAt(group, 100, 100);
-    test::Probe child("child", {10, 0, 5, 5});
+    test::Probe child("child", {10, 0, 5, 5}), second("second", {20, 10, 10, 10});
     ASSERT_EQ(group.add(&child), 1);
-    EXPECT_EQ(group.add(&child), 0);
     manager.addObject(&group);
-    EXPECT_EQ(child.m_pManager, &manager);
-
     // Local (9, 1) is 1 unit left of the child, within the local tolerance of 1.5; local
     // (8, 1) is not, and the group's own arm answers.
     EXPECT_EQ(group.pick(118, 102, 3, 3), &child);
     EXPECT_EQ(group.pick(116, 102, 3, 3), &group);
     EXPECT_EQ(group.m_nPart, kMoveX);
-
     group.m_bAddToSecondList = true;
-    test::Probe second("second", {20, 10, 10, 10});
     group.add(&second);
     EXPECT_FLOAT_EQ(group.m_Bounds.x + group.m_Bounds.w, 160.0f);
     test::press(manager, 150, 124);
     EXPECT_EQ(manager.m_pHit, &second);
     EXPECT_FLOAT_EQ(second.lastPoint.x, 25.0f);
     EXPECT_FLOAT_EQ(second.lastPoint.y, 12.0f);
-    EXPECT_EQ(group.m_SecondList.m_pCurrent, &second);
-    EXPECT_EQ(group.m_FirstList.m_pCurrent, nullptr);
-    group.setActive(&child);
-    EXPECT_EQ(group.m_FirstList.m_pCurrent, &child);
     EXPECT_EQ(KtTDraw::affineDepth(), 0);
-
-    child.setFlag(KtTObject::kBounded, false);
-    group.childChanged(&child);
-    EXPECT_FALSE(group.hasFlag(KtTObject::kBounded));
     EXPECT_EQ(group.remove(&child), 1);
-    EXPECT_EQ(group.remove(&child), 0);
     EXPECT_EQ(child.m_pManager, nullptr);
-    EXPECT_TRUE(group.hasFlag(KtTObject::kBounded));
     group.m_bOwnWidgetShown = false;
     EXPECT_EQ(group.pick(100, 100, 3, 3), nullptr);
 }

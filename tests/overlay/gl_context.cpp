@@ -4,60 +4,53 @@
 #include <EGL/eglext.h>
 #include <GL/gl.h>
 
-#include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 
 namespace pattix::test {
 namespace {
 
-// One display for the whole test program, initialised on first use and never terminated: a
-// terminated display unloads the driver, and leak reports would lose its frames.
+// One display for the whole program, never terminated: terminating it unloads the driver, and
+// leak reports would lose its frames.
 EGLDisplay sharedDisplay() {
     static const EGLDisplay display = [] {
-        // The software renderer draws the same pixels on every machine, GPU or not.
         setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-        const auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+        const auto getDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
             eglGetProcAddress("eglGetPlatformDisplayEXT"));
-        if (getPlatformDisplay == nullptr) return EGL_NO_DISPLAY;
-        EGLDisplay d =
-            getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        EGLDisplay d = getDisplay != nullptr
+                           ? getDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr)
+                           : EGL_NO_DISPLAY;
         return eglInitialize(d, nullptr, nullptr) == EGL_TRUE ? d : EGL_NO_DISPLAY;
     }();
     return display;
 }
 
-std::string failure(const char* step) {
-    char text[96];
-    std::snprintf(text, sizeof text, "%s failed (EGL error 0x%04x)", step, eglGetError());
-    return text;
-}
-
-// Makes a pbuffer surface and a context on the shared display current; answers what failed.
+// Makes a pbuffer surface and a compatibility-profile context current; answers what failed.
 std::string open(int width, int height, EGLDisplay& display, EGLSurface& surface,
                  EGLContext& context) {
-    display = sharedDisplay();
-    if (display == EGL_NO_DISPLAY) return failure("Opening Mesa's surfaceless EGL display");
-    // clang-format off
-    const EGLint configAttributes[] = {
-        EGL_SURFACE_TYPE, EGL_PBUFFER_BIT,
-        EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8, EGL_ALPHA_SIZE, 8,
-        EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-        EGL_NONE};
-    // clang-format on
+    const EGLint configAttributes[] = {EGL_SURFACE_TYPE,
+                                       EGL_PBUFFER_BIT,
+                                       EGL_RED_SIZE,
+                                       8,
+                                       EGL_GREEN_SIZE,
+                                       8,
+                                       EGL_BLUE_SIZE,
+                                       8,
+                                       EGL_ALPHA_SIZE,
+                                       8,
+                                       EGL_RENDERABLE_TYPE,
+                                       EGL_OPENGL_BIT,
+                                       EGL_NONE};
+    const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
     EGLConfig config = nullptr;
     EGLint configs = 0;
-    if (eglChooseConfig(display, configAttributes, &config, 1, &configs) != EGL_TRUE || configs < 1)
-        return failure("eglChooseConfig");
-    const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
-    surface = eglCreatePbufferSurface(display, config, surfaceAttributes);
-    if (surface == EGL_NO_SURFACE) return failure("eglCreatePbufferSurface");
-    if (eglBindAPI(EGL_OPENGL_API) != EGL_TRUE) return failure("eglBindAPI(EGL_OPENGL_API)");
-    // No attributes: a compatibility-profile context, with the fixed-function pipeline.
-    context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr);
-    if (context == EGL_NO_CONTEXT) return failure("eglCreateContext");
-    if (eglMakeCurrent(display, surface, surface, context) != EGL_TRUE)
-        return failure("eglMakeCurrent");
+    if ((display = sharedDisplay()) == EGL_NO_DISPLAY) return "no surfaceless EGL display";
+    if (!eglChooseConfig(display, configAttributes, &config, 1, &configs) || configs < 1)
+        return "no EGL config";
+    if ((surface = eglCreatePbufferSurface(display, config, surfaceAttributes)) == EGL_NO_SURFACE ||
+        !eglBindAPI(EGL_OPENGL_API) ||
+        (context = eglCreateContext(display, config, EGL_NO_CONTEXT, nullptr)) == EGL_NO_CONTEXT ||
+        !eglMakeCurrent(display, surface, surface, context))
+        return "EGL error " + std::to_string(eglGetError());
     return {};
 }
 
@@ -70,10 +63,8 @@ OffscreenContext::OffscreenContext(int width, int height)
     if (!ok()) return;
     glViewport(0, 0, width, height);
     glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
     glOrtho(0.0, width, 0.0, height, -100.0, 100.0);
     glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
 }
 
@@ -98,16 +89,9 @@ void OffscreenContext::clear(Rgb colour) {
 }
 
 std::vector<Rgb> OffscreenContext::readAll() const {
-    static_assert(sizeof(Rgb) == 3, "read back as packed GL_RGB bytes");
     std::vector<Rgb> pixels(static_cast<std::size_t>(m_nWidth) * m_nHeight);
     glReadPixels(0, 0, m_nWidth, m_nHeight, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
     return pixels;
-}
-
-int OffscreenContext::countDifferent(Rgb background) const {
-    const std::vector<Rgb> pixels = readAll();
-    return static_cast<int>(
-        std::count_if(pixels.begin(), pixels.end(), [&](Rgb p) { return !(p == background); }));
 }
 
 }  // namespace pattix::test

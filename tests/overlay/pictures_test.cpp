@@ -187,15 +187,11 @@ TEST(OverlayPictures, EveryPictureHasItsSumAndLeavesTheDrawingStateAsItWas) {
     drawAxis(Axis::kCentre);
     EXPECT_TRUE(glIsEnabled(GL_BLEND));
     glDisable(GL_BLEND);
-    GLint pattern = 0, repeat = 0, source = 0, depth = 0;
-    glGetIntegerv(GL_LINE_STIPPLE_PATTERN, &pattern);
-    glGetIntegerv(GL_LINE_STIPPLE_REPEAT, &repeat);
-    glGetIntegerv(GL_BLEND_SRC, &source);
-    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
-    EXPECT_EQ(pattern, 0xFFFF);
-    EXPECT_EQ(repeat, 2);
-    EXPECT_EQ(source, GL_ONE);
-    EXPECT_EQ(depth, 1);
+    std::vector<GLint> state;
+    for (GLenum name :
+         {GL_LINE_STIPPLE_PATTERN, GL_LINE_STIPPLE_REPEAT, GL_BLEND_SRC, GL_MODELVIEW_STACK_DEPTH})
+        glGetIntegerv(name, &state.emplace_back());
+    EXPECT_EQ(state, (std::vector<GLint>{0xFFFF, 2, GL_ONE, 1}));
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
     EXPECT_FALSE(glIsEnabled(GL_LINE_SMOOTH));
     EXPECT_TRUE(glIsEnabled(GL_POINT_SMOOTH));

@@ -36,16 +36,14 @@ struct Probe : KtTObject {
         m_Bounds = bounds;
     }
 
-    // Hit when the pen lies in the bounds grown by the tolerance (so it answers every pick that
-    // reaches it through the bounds test), or always when told so.
+    // Hit when the pen lies in the bounds grown by the tolerance, or always when told so.
     KtTObject* pick(float x, float y, float tolX, float tolY) override {
         ++picks;
         const KtRect& b = m_Bounds;
-        if (!alwaysHit &&
-            !(b.x - tolX <= x && x <= b.x + b.w + tolX && b.y - tolY <= y && y <= b.y + b.h + tolY))
-            return nullptr;
-        setActive(nullptr);
-        return this;
+        if (alwaysHit ||
+            (b.x - tolX <= x && x <= b.x + b.w + tolX && b.y - tolY <= y && y <= b.y + b.h + tolY))
+            return setActive(nullptr), this;
+        return nullptr;
     }
     void draw() override { log("draw", onDraw); }
     int drag(float x, float y) override { return log("drag", {}, KtPoint{x, y}), dragResult; }
