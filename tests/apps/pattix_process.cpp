@@ -85,21 +85,28 @@ int waitForPattix(pid_t pid, long* maxResidentKiB) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-RunResult runPattix(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
-                    const Launch& launch) {
+RunResult runProgram(const std::vector<std::string>& command, const std::filesystem::path& folder,
+                     const Launch& launch) {
     // The captured streams live beside the folder so they never show up in its listing.
     const TempFolder streams;
     Launch captured = launch;
     if (captured.out < 0) captured.out = openForWriting(streams / "out");
     if (captured.err < 0) captured.err = openForWriting(streams / "err");
     RunResult result;
-    result.status = waitForPattix(startPattix(arguments, folder, captured));
+    result.status = waitForPattix(startProgram(command, folder, captured));
     for (const int fd : {captured.out, captured.err}) {
         if (fd != launch.out && fd != launch.err) ::close(fd);
     }
     result.out = readFile(streams / "out");
     result.err = readFile(streams / "err");
     return result;
+}
+
+RunResult runPattix(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
+                    const Launch& launch) {
+    std::vector<std::string> command{PATTIX_BINARY};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return runProgram(command, folder, launch);
 }
 
 FolderWatch::FolderWatch(const std::filesystem::path& folder) : m_Fd(::inotify_init1(IN_CLOEXEC)) {

@@ -52,8 +52,11 @@ pid_t startPattix(const std::vector<std::string>& arguments, const std::filesyst
 // Waits for a started program; its status as in RunResult, and the most memory it held.
 int waitForPattix(pid_t pid, long* maxResidentKiB = nullptr);
 
-// Runs pattix and waits. Standard error is captured, and standard output too unless `launch`
+// Runs `command` and waits. Standard error is captured, and standard output too unless `launch`
 // gives it a descriptor.
+RunResult runProgram(const std::vector<std::string>& command, const std::filesystem::path& folder,
+                     const Launch& launch = {});
+// runProgram with the built pattix.
 RunResult runPattix(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
                     const Launch& launch = {});
 

@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "tests/apps/pattix_process.hpp"
 #include "tests/apps/png_reader.hpp"
 #include "tests/support/desktop.hpp"
 #include "tests/view/view_process.hpp"
