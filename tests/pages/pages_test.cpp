@@ -104,27 +104,6 @@ protected:
     EffectRef effect;
 };
 
-TEST_F(Pages, InfoNamesThePagesAndSizesTheirDialogs) {
-    // 190 x 142 and 190 x 160 dialog units in 11-point Arial, whose base units are 9 x 17 pixels.
-    const struct {
-        const CLSID* clsid;
-        const wchar_t* title;
-        LONG width, height;
-    } cases[] = {{&CLSID_BarsPPG, L"Pattix", 428, 302}, {&CLSID_HelpPPG, L"Help", 428, 340}};
-    for (const auto& c : cases) {
-        Page shown(*c.clsid, effect.get());
-        PROPPAGEINFO info{};
-        ASSERT_EQ(shown.page->GetPageInfo(&info), S_OK);
-        EXPECT_STREQ(info.pszTitle, c.title);
-        EXPECT_EQ(info.size.cx, c.width);
-        EXPECT_EQ(info.size.cy, c.height);
-        const RECT& placed = shown.dialog()->rect;
-        EXPECT_EQ(placed.left, 10) << "Activate places the dialog where the frame asks";
-        EXPECT_EQ(placed.bottom, 400);
-        CoTaskMemFree(info.pszTitle);
-    }
-}
-
 TEST_F(Pages, MainPageCombosListEveryChoiceAndShowTheEffectsValues) {
     {
         Page main(CLSID_BarsPPG, effect.get());
@@ -356,15 +335,6 @@ TEST_F(Pages, OnlineHelpOpensTheManualUnderTheRegistrysFolderOrNothing) {
         EXPECT_EQ(own.opened(), expected);
         EXPECT_EQ(sdk::countCalls("ShellExecuteW"), expected.size());
     }
-}
-
-TEST_F(Pages, HelpFromEitherPageOpensTheSameDocument) {
-    const std::string manual = desktop.makeFile("C:\\Program Files" + kManual).string();
-    for (const CLSID* clsid : {&CLSID_BarsPPG, &CLSID_HelpPPG}) {
-        Page shown(*clsid, effect.get());
-        EXPECT_EQ(shown.page->Help(L"ignored"), S_OK);
-    }
-    EXPECT_EQ(desktop.opened(), (std::vector<std::string>{manual, manual}));
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
-// The call log and its failure injection, and the small platform calls around it.
+// The call log and its failure injection, and the free-threaded marshaler aggregated into an
+// outer object.
 
 #include "sdk/platform/call_log.hpp"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "sdk/platform/com.hpp"
-#include "sdk/platform/guid.hpp"
-#include "sdk/platform/variant.hpp"
 
 namespace {
 
@@ -42,30 +43,47 @@ TEST(CallLog, InjectedFailuresSkipThenFailForTheirCount) {
     sdk::resetCallLog();
 }
 
-TEST(WindowMessages, SameNameWithoutCaseSameIdentifier) {
-    const UINT notify = RegisterWindowMessageW(L"DSCTLNOTIFY");
-    EXPECT_GE(notify, 0xC000u);
-    EXPECT_NE(RegisterWindowMessageW(L"DSCTLSCRUB"), notify);
-    EXPECT_EQ(RegisterWindowMessageW(L"dsctlnotify"), notify);
-    EXPECT_EQ(RegisterWindowMessageW(L""), 0u);
-    EXPECT_EQ(RegisterWindowMessageW(nullptr), 0u);
-}
-
-TEST(Guid, ReadsTheRegistryFormAndComparesEveryByte) {
-    constexpr GUID effect = sdk::guid("63A1D342-AE89-11D5-9414-0800690F2F3F");
-    EXPECT_EQ(effect.Data1, 0x63A1D342u);
-    EXPECT_EQ(effect.Data3, 0x11D5u);
-    EXPECT_EQ(effect.Data4[7], 0x3Fu);
-    EXPECT_EQ(sdk::formatGuid(effect), "63A1D342-AE89-11D5-9414-0800690F2F3F");
-    EXPECT_EQ(sdk::parseGuid("{63a1d342-ae89-11d5-9414-0800690f2f3f}"), effect);
-    EXPECT_NE(effect, sdk::guid("63A1D342-AE89-11D5-9414-0800690F2F3E"));
-    EXPECT_LT(effect, sdk::guid("63A1D343-AE89-11D5-9414-0800690F2F3F"));
-    for (const char* text :
-         {"", "63A1D342-AE89-11D5-9414-0800690F2F3", "63A1D342AE89-11D5-9414-0800690F2F3F0",
-          "63A1D342-AE89-11D5-9414-0800690F2F3G", "{63A1D342-AE89-11D5-9414-0800690F2F3F",
-          "63A1D342-AE89-11D5-9414_0800690F2F3F"}) {
-        EXPECT_FALSE(sdk::parseGuid(text).has_value()) << text;
+// An outer object that counts what its aggregated marshaler forwards to it.
+struct Outer final : IUnknown {
+    HRESULT QueryInterface(REFIID riid, void** ppv) override {
+        ++queries;
+        *ppv = riid == IID_IUnknown ? this : nullptr;
+        if (*ppv == nullptr) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
     }
+    ULONG AddRef() override { return ++refs; }
+    ULONG Release() override { return --refs; }
+    std::atomic<ULONG> refs{1};
+    int queries = 0;
+};
+
+TEST(FreeThreadedMarshaler, AnswersIMarshalAndDelegatesToTheOuterObject) {
+    Outer outer;
+    const std::size_t before = sdk::liveMarshalers();
+    IUnknown* inner = nullptr;
+    ASSERT_EQ(CoCreateFreeThreadedMarshaler(&outer, &inner), S_OK);
+    ASSERT_NE(inner, nullptr);
+    EXPECT_EQ(sdk::liveMarshalers(), before + 1);
+
+    IMarshal* marshal = nullptr;
+    ASSERT_EQ(inner->QueryInterface(IID_IMarshal, reinterpret_cast<void**>(&marshal)), S_OK);
+    EXPECT_EQ(outer.refs, 2u) << "the IMarshal reference belongs to the outer object";
+
+    void* back = nullptr;
+    EXPECT_EQ(marshal->QueryInterface(IID_IUnknown, &back), S_OK);
+    EXPECT_EQ(back, &outer);
+    EXPECT_EQ(outer.queries, 1);
+    static_cast<IUnknown*>(back)->Release();
+    marshal->Release();
+    EXPECT_EQ(outer.refs, 1u);
+
+    void* none = reinterpret_cast<void*>(1);
+    EXPECT_EQ(inner->QueryInterface(IID_IClassFactory, &none), E_NOINTERFACE);
+    EXPECT_EQ(none, nullptr);
+
+    EXPECT_EQ(inner->Release(), 0u);
+    EXPECT_EQ(sdk::liveMarshalers(), before);
 }
 
 }  // namespace
