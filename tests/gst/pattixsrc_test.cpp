@@ -136,7 +136,6 @@ TEST_F(PattixSrc, FramesAreThoseOfPattix) {
         std::vector<std::string> pattix;
     };
     const std::vector<Case> cases = {
-        {"pattern=smpte", "format=RGBA,width=320,height=240", {"-p", "smpte", "-s", "320x240"}},
         {"pattern=4",
          "format=RGBA64_LE,width=320,height=240",
          {"-p", "smpte", "-s", "320x240", "--depth", "16"}},
@@ -152,9 +151,6 @@ TEST_F(PattixSrc, FramesAreThoseOfPattix) {
          "format=RGBA64_LE,width=64,height=48",
          {"-p", "75", "--field", "second", "--roi", "-5,20,40,100", "-s", "64x48", "--depth",
           "16"}},
-        {"preset=look.preset",
-         "format=RGBA,width=64,height=48",
-         {"--preset", "look.preset", "-s", "64x48"}},
         {"preset=look.preset pattern=smpte",
          "format=RGBA,width=64,height=48",
          {"--preset", "look.preset", "-p", "smpte", "-s", "64x48"}},
