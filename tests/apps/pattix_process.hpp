@@ -21,8 +21,6 @@ public:
 
     const std::filesystem::path& path() const { return m_Path; }
     std::filesystem::path operator/(const std::string& name) const { return m_Path / name; }
-    // The names in the folder, hidden ones included, sorted.
-    std::vector<std::string> names() const;
 
 private:
     std::filesystem::path m_Path;

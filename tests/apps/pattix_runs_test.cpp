@@ -250,7 +250,6 @@ TEST(PattixRuns, RefusedValues) {
         {{"-p", "Farbbalken \xC3\xBC \xE2\x82\xAC"}, "'Farbbalken \xC3\xBC \xE2\x82\xAC'"},
         {{"-p", longValue}, "unknown pattern '" + std::string(199, 'a') + "'...:"},
         {{"-s", "0x576"}, "size '0x576' has no pixels"},
-        {{"-s", "-5x5"}, "size '-5x5' has no pixels"},
         {{"-s", "abc"}, "size 'abc' is not a size: give WxH such as 1920x1080, or ntsc, pal, 720p"},
         {{"-s", "+720x576"}, "size '+720x576' is not a size"},
         {{"-s", "3000000000x2"}, "size '3000000000x2' is too large"},
@@ -265,7 +264,6 @@ TEST(PattixRuns, RefusedValues) {
          "at most 268435455 pixels"},
         {{"-s", "1000001x1"}, "size 1000001x1 is too large for a PNG file: libpng writes at most"},
         {{"--roi", "1,2,3"}, "region '1,2,3' is not a region: give X,Y,W,H"},
-        {{"--roi", ""}, "region '' is not a region"},
         {{"--roi", "1,2,0,4"}, "region '1,2,0,4' has no area"},
         {{"--roi", "1,2,99999999999,4"}, "region '1,2,99999999999,4' has a number too large"},
         {{"--roi", "800,0,10,10"}, "region '800,0,10,10' lies outside the 720x576 picture"},
@@ -280,7 +278,6 @@ TEST(PattixRuns, RefusedValues) {
          "output 'picture.jpg' is not a .png or .rgba path, or - for standard output"},
         {{"-o", "f%s.png"}, "output 'f%s.png': '%' must begin a frame number"},
         {{"-o", "f%n.png"}, "'%' must begin a frame number"},
-        {{"-o", "f%99d.png"}, "'%' must begin a frame number"},
         {{"-o", "f%d%d.png"}, "output 'f%d%d.png' has more than one frame number"},
         {{"-o", "-", "--save-preset", "-"}, "standard output can take the frames (-o -) or"},
         {{"--colour", "red"}, "--colour"},
@@ -424,8 +421,11 @@ TEST(PattixRuns, InterruptedRuns) {
         }
         if (c.bytes != 0) bytes += frames.drain();
         EXPECT_EQ(waitForPattix(pid), c.status) << what;
-        for (const std::string& name : folder.names())
-            EXPECT_THAT(name, ::testing::MatchesRegex(c.left.empty() ? "^$" : c.left)) << what;
+        for (const auto& left : fs::directory_iterator(folder.path())) {
+            EXPECT_THAT(left.path().filename().string(),
+                        ::testing::MatchesRegex(c.left.empty() ? "^$" : c.left))
+                << what;
+        }
         EXPECT_EQ(readFile(streams / "err"), c.status == 0
                                                  ? std::string()
                                                  : "pattix: interrupted by SIG" +
