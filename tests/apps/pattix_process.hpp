@@ -35,9 +35,7 @@ struct RunResult {
 // How a program is started: descriptors for its standard streams (-1: /dev/null), and what its
 // process does before the program runs (signal dispositions, limits, closed streams).
 struct Launch {
-    int in = -1;
-    int out = -1;
-    int err = -1;
+    int in = -1, out = -1, err = -1;
     std::function<void()> prepare;
 };
 
@@ -76,8 +74,7 @@ private:
 
 // A pipe whose ends close with it.
 struct Pipe {
-    int read = -1;
-    int write = -1;
+    int read = -1, write = -1;
     Pipe();
     Pipe(const Pipe&) = delete;
     Pipe& operator=(const Pipe&) = delete;

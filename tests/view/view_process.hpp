@@ -15,18 +15,14 @@
 namespace pattix::testing {
 
 struct Rect {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
+    int x = 0, y = 0, width = 0, height = 0;
 };
 
 using Rgb = std::array<int, 3>;
 
 // What the window shows, the top row first.
 struct Screenshot {
-    int width = 0;
-    int height = 0;
+    int width = 0, height = 0;
     std::vector<Rgb> pixels;
 
     // The colour at a point of `area` given as fractions of its width and height from its
