@@ -24,9 +24,9 @@ std::uint16_t expected(int value, std::endian order = std::endian::native) {
     return order == std::endian::native ? file : static_cast<std::uint16_t>(file << 8 | file >> 8);
 }
 
-// Every input in both byte orders, and runs of any length and alignment across 0, 8192 and
-// 16384, where the conversion changes its rule.
-TEST(FixedPointConversion, EveryValueEveryLengthBothByteOrders) {
+// Every input, in both byte orders (runs of every length and alignment are the checksum
+// table's odd widths).
+TEST(FixedPointConversion, EveryValueBothByteOrders) {
     std::vector<std::int16_t> values(65536);
     for (int i = 0; i < 65536; ++i) values[i] = static_cast<std::int16_t>(i - 32768);
     std::vector<std::uint16_t> little(values.size()), big(values.size());
@@ -36,16 +36,6 @@ TEST(FixedPointConversion, EveryValueEveryLengthBothByteOrders) {
         ASSERT_EQ(fixedToUnsigned16(values[i]), expected(values[i])) << values[i];
         ASSERT_EQ(little[i], expected(values[i], std::endian::little)) << values[i];
         ASSERT_EQ(big[i], expected(values[i], std::endian::big)) << values[i];
-    }
-    for (const int first : {-21, -20, 8170, 8171, 16363, 16365}) {
-        for (std::size_t count = 0; count <= 40; ++count) {
-            std::vector<std::uint16_t> out(count + 2, 0xABCD);
-            const std::int16_t* source = values.data() + 32768 + first;
-            convertFixedToUnsigned16<std::endian::native>(source, out.data() + 1, count);
-            EXPECT_EQ(out.front(), 0xABCD);
-            EXPECT_EQ(out.back(), 0xABCD);
-            for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(out[i + 1], expected(source[i]));
-        }
     }
 }
 

@@ -16,16 +16,6 @@
 #include <stdexcept>
 
 namespace pattix::testing {
-namespace {
-
-int openForWriting(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throw std::runtime_error("cannot open " + path);
-    return fd;
-}
-
-}  // namespace
-
 TempFolder::TempFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "pattix-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -35,15 +25,6 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() {
     std::error_code ec;
     std::filesystem::remove_all(m_Path, ec);
-}
-
-std::vector<std::string> TempFolder::names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(m_Path)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 pid_t startProgram(const std::vector<std::string>& command, const std::filesystem::path& folder,
@@ -85,21 +66,29 @@ int waitForPattix(pid_t pid, long* maxResidentKiB) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-RunResult runPattix(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
-                    const Launch& launch) {
+RunResult runProgram(const std::vector<std::string>& command, const std::filesystem::path& folder,
+                     const Launch& launch) {
     // The captured streams live beside the folder so they never show up in its listing.
     const TempFolder streams;
     Launch captured = launch;
-    if (captured.out < 0) captured.out = openForWriting(streams / "out");
-    if (captured.err < 0) captured.err = openForWriting(streams / "err");
+    for (auto [fd, name] : {std::pair{&captured.out, "out"}, std::pair{&captured.err, "err"}}) {
+        if (*fd < 0) *fd = ::open((streams / name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    }
     RunResult result;
-    result.status = waitForPattix(startPattix(arguments, folder, captured));
+    result.status = waitForPattix(startProgram(command, folder, captured));
     for (const int fd : {captured.out, captured.err}) {
         if (fd != launch.out && fd != launch.err) ::close(fd);
     }
     result.out = readFile(streams / "out");
     result.err = readFile(streams / "err");
     return result;
+}
+
+RunResult runPattix(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
+                    const Launch& launch) {
+    std::vector<std::string> command{PATTIX_BINARY};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return runProgram(command, folder, launch);
 }
 
 FolderWatch::FolderWatch(const std::filesystem::path& folder) : m_Fd(::inotify_init1(IN_CLOEXEC)) {

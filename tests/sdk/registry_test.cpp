@@ -38,7 +38,6 @@ TEST(Registry, WhatASetUpWritesReadsBackFromTheFileWithoutCase) {
     ASSERT_EQ(set(L"ProgramFilesDir (x86)", REG_SZ, folder, sizeof folder), ERROR_SUCCESS);
     ASSERT_EQ(set(L"Count", REG_DWORD, &one, 4), ERROR_SUCCESS);
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
-    EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
     EXPECT_NE(fileText(desktop.registry())
                   .find("[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion]\n"
                         "\"ProgramFilesDir (x86)\"=\"C:\\\\Program \\\"Files\\\" (x86)\"\n"
@@ -58,10 +57,6 @@ TEST(Registry, WhatASetUpWritesReadsBackFromTheFileWithoutCase) {
     EXPECT_EQ(size, sizeof folder);
     EXPECT_STREQ(text, folder);
     EXPECT_EQ(set(L"Count", REG_DWORD, &one, 4), ERROR_ACCESS_DENIED) << "opened for reading";
-    RegCloseKey(key);
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"software\\microsoft", 0, KEY_READ, &key),
-              ERROR_SUCCESS)
-        << "a key above a stored key exists";
     RegCloseKey(key);
     EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Microsoft", 0, KEY_READ, &key),
               ERROR_FILE_NOT_FOUND);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -115,10 +116,7 @@ struct ImageRef {
     }
     bool rowIsZero(int row) const {
         const std::byte* p = image->data() + static_cast<std::size_t>(row) * image->rowBytes();
-        for (std::size_t i = 0; i < image->rowBytes(); ++i) {
-            if (p[i] != std::byte{0}) return false;
-        }
-        return true;
+        return std::all_of(p, p + image->rowBytes(), [](std::byte b) { return b == std::byte{}; });
     }
 };
 

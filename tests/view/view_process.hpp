@@ -6,30 +6,25 @@
 #include <sys/types.h>
 
 #include <array>
-#include <chrono>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "tests/apps/pattix_process.hpp"
+
 namespace pattix::testing {
 
 struct Rect {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
+    int x = 0, y = 0, width = 0, height = 0;
 };
 
 using Rgb = std::array<int, 3>;
 
-// What the window shows, as the display server has it.
+// What the window shows, the top row first.
 struct Screenshot {
-    int width = 0;
-    int height = 0;
-    std::vector<Rgb> pixels;  // the top row first
+    int width = 0, height = 0;
+    std::vector<Rgb> pixels;
 
-    Rgb at(int x, int y) const;
     // The colour at a point of `area` given as fractions of its width and height from its
     // top-left corner.
     Rgb at(const Rect& area, double fx, double fy) const;
@@ -40,15 +35,13 @@ std::string runTool(const std::vector<std::string>& arguments);
 
 class ViewProcess {
 public:
-    // Starts pattix-view --report with `arguments`, its standard error kept in a file.
+    // Starts pattix-view --report with `arguments`.
     explicit ViewProcess(const std::vector<std::string>& arguments);
     ViewProcess(const ViewProcess&) = delete;
     ViewProcess& operator=(const ViewProcess&) = delete;
-    // Kills the program if it still runs.
     ~ViewProcess();
 
-    // Reads report lines until one began with each of `prefixes`, in whatever order they come;
-    // fails the test when the program ends or a minute passes first.
+    // Reads report lines until one began with each of `prefixes`, in whatever order they come.
     void waitFor(std::vector<std::string> prefixes);
     // Where the widget `name` was last reported, waiting for its first report.
     Rect widget(const std::string& name);
@@ -63,28 +56,23 @@ public:
     // Asks the window to close (WM_DELETE_WINDOW), as a window manager's close button does.
     void close();
 
-    // Reads the rest of the report and waits for the exit; the exit status, or 128 + the
-    // signal that ended it.
+    // Reads the rest of the report and waits for the exit; the status as in RunResult.
     int finish();
     const std::vector<std::string>& lines() const { return m_Lines; }
     pid_t pid() const { return m_Pid; }
-    std::string errors() const;
+    std::string errors() const { return readFile(m_Streams / "err"); }
 
 private:
-    // The next report line; false once the program has ended or the run's patience is spent,
-    // so that a broken run fails once instead of at every wait.
+    // The next report line; false once the program has closed its output.
     bool readLine(std::string& line);
 
+    TempFolder m_Streams;
     pid_t m_Pid = -1;
     int m_Out = -1;
     std::string m_Buffer;
     std::vector<std::string> m_Lines;
     std::map<std::string, Rect> m_Widgets;
-    std::filesystem::path m_ErrorFile;
     std::string m_Window;
-    // Generous: a loaded two-core machine draws with a software renderer.
-    std::chrono::steady_clock::time_point m_Deadline =
-        std::chrono::steady_clock::now() + std::chrono::minutes(2);
 };
 
 }  // namespace pattix::testing
