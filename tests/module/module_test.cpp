@@ -81,7 +81,6 @@ TEST_P(ClassFactory, OneFactoryServesTwoThreadsThroughOneMarshaler) {
     EXPECT_EQ(factory->QueryInterface(IID_IMarshal, &out), E_OUTOFMEMORY);
     EXPECT_EQ(out, nullptr);
     const std::size_t before = sdk::liveMarshalers();
-    std::atomic<int> made{0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 2; ++t)
         threads.emplace_back([&] {
@@ -94,16 +93,9 @@ TEST_P(ClassFactory, OneFactoryServesTwoThreadsThroughOneMarshaler) {
                 EXPECT_EQ(back, static_cast<void*>(factory));
                 static_cast<IUnknown*>(back)->Release();
                 static_cast<IUnknown*>(marshal)->Release();
-                IUnknown* object = nullptr;
-                if (factory->CreateInstance(nullptr, IID_IUnknown,
-                                            reinterpret_cast<void**>(&object)) == S_OK) {
-                    ++made;
-                    object->Release();
-                }
             }
         });
     for (auto& t : threads) t.join();
-    EXPECT_EQ(made, 400);
     EXPECT_EQ(sdk::liveMarshalers(), before + 1);
     EXPECT_EQ(factory->Release(), 0u);
     EXPECT_EQ(sdk::liveMarshalers(), before) << "the factory releases its marshaler";
