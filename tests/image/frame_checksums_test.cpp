@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -26,14 +25,16 @@
 #include "plugin/image/col_bar_generator.hpp"
 #include "plugin/image/parallel_runner.hpp"
 #include "plugin/image/ramp_generator.hpp"
-#include "tests/image/canvas.hpp"
 #include "tests/support/sha256.hpp"
 
 namespace pattix {
 namespace {
 
-using test::Canvas;
-using test::rgba;
+template <class Pixel>
+Pixel rgba(int r, int g, int b, int a) {
+    using C = typename Pixel::Component;
+    return Pixel(static_cast<C>(r), static_cast<C>(g), static_cast<C>(b), static_cast<C>(a));
+}
 
 std::vector<std::string> split(const std::string& text, char separator) {
     std::vector<std::string> parts;
@@ -42,53 +43,60 @@ std::vector<std::string> split(const std::string& text, char separator) {
     return parts;
 }
 
+// One line of the table. The picture is a bar pattern or a ramp type ("bars#N" and "ramp#N" give
+// raw, possibly unknown numbers) drawn into a frame of its own size or the texture's.
 struct Case {
     std::string line;  // as written, without its sum
-    std::string pattern, direction, field, region, order, sum;
+    std::string field, order, sum;
     int depth = 8, width = 0, height = 0;
     float originY = 0.0f;
     std::map<std::string, std::string> flags;  // name to value, "" for a plain flag
+    std::vector<int> window;                   // x, y, width, height; empty for the whole texture
+    bool bars = false, horizontal = true, fromTop = false, reverse = false, own = false;
+    int kind = 0, frameWidth = 0, frameHeight = 0, frameY = 0;
+    int alpha = -1;  // full scale, as the render sets it
 
     bool has(const std::string& name) const { return flags.contains(name); }
     int number(const std::string& name) const { return has(name) ? std::stoi(flags.at(name)) : 0; }
-    int own(int axis) const {
-        return has("own") ? std::stoi(split(flags.at("own"), 'x')[axis]) : 0;
-    }
-    std::vector<int> window() const {  // x, y, width, height; empty for the whole texture
-        std::vector<int> w;
-        if (region != "-")
-            for (const std::string& v : split(region, ',')) w.push_back(std::stoi(v));
-        return w;
-    }
 };
 
-// The picture a line asks for: a bar pattern or a ramp type ("bars#N" and "ramp#N" give raw,
-// possibly unknown numbers), and what its frame is.
-struct Picture {
-    bool bars;
-    int kind;
-    bool horizontal, fromTop, reverse;
-    int width, height, originY, alpha;  // alpha -1: full scale, as the render sets it
-
-    explicit Picture(const Case& c) {
-        static const std::vector<std::string> kBars = {"ebu", "bars75", "bars100", "eia", "smpte"};
-        static const std::vector<std::string> kRamps = {"rgb-ramp", "grey-ramp", "rgb-crossed",
-                                                        "grey-crossed"};
-        const auto bar = std::find(kBars.begin(), kBars.end(), c.pattern);
-        const auto ramp = std::find(kRamps.begin(), kRamps.end(), c.pattern);
-        bars = bar != kBars.end() || c.pattern.starts_with("bars#");
-        kind = bar != kBars.end()     ? static_cast<int>(bar - kBars.begin())
-               : ramp != kRamps.end() ? static_cast<int>(ramp - kRamps.begin())
-                                      : std::stoi(c.pattern.substr(5));
-        horizontal = c.direction != "v";
-        fromTop = c.has("fromtop");
-        reverse = c.has("reverse");
-        width = c.has("own") ? c.own(0) : c.width;
-        height = c.has("own") ? c.own(1) : c.height;
-        originY = c.has("noorigin") ? 0 : static_cast<int>(c.originY);  // truncated toward zero
-        alpha = c.has("alpha") ? c.number("alpha") : -1;
-    }
-};
+Case parse(const std::string& line) {
+    static const std::vector<std::string> kBars = {"ebu", "bars75", "bars100", "eia", "smpte"};
+    static const std::vector<std::string> kRamps = {"rgb-ramp", "grey-ramp", "rgb-crossed",
+                                                    "grey-crossed"};
+    std::istringstream fields(line);
+    Case c;
+    std::string pattern, direction, size, region, origin, flags;
+    fields >> pattern >> direction >> c.depth >> size >> c.field >> region >> c.order >> origin >>
+        flags >> c.sum;
+    c.line = line.substr(0, line.rfind(' '));
+    c.width = std::stoi(split(size, 'x').at(0));
+    c.height = std::stoi(split(size, 'x').at(1));
+    c.originY = std::stof(origin);
+    if (flags != "-")
+        for (const std::string& flag : split(flags, ',')) {
+            const auto equals = flag.find('=');
+            c.flags[flag.substr(0, equals)] =
+                equals == std::string::npos ? "" : flag.substr(equals + 1);
+        }
+    if (region != "-")
+        for (const std::string& v : split(region, ',')) c.window.push_back(std::stoi(v));
+    const auto bar = std::find(kBars.begin(), kBars.end(), pattern);
+    const auto ramp = std::find(kRamps.begin(), kRamps.end(), pattern);
+    c.bars = bar != kBars.end() || pattern.starts_with("bars#");
+    c.kind = bar != kBars.end()     ? static_cast<int>(bar - kBars.begin())
+             : ramp != kRamps.end() ? static_cast<int>(ramp - kRamps.begin())
+                                    : std::stoi(pattern.substr(5));
+    c.horizontal = direction != "v";
+    c.fromTop = c.has("fromtop");
+    c.reverse = c.has("reverse");
+    c.own = c.has("own");
+    c.frameWidth = c.own ? std::stoi(split(c.flags.at("own"), 'x')[0]) : c.width;
+    c.frameHeight = c.own ? std::stoi(split(c.flags.at("own"), 'x')[1]) : c.height;
+    c.frameY = c.has("noorigin") ? 0 : static_cast<int>(c.originY);  // truncated toward zero
+    if (c.has("alpha")) c.alpha = c.number("alpha");
+    return c;
+}
 
 // ---- the pixel rules -----------------------------------------------------------------------
 
@@ -125,16 +133,16 @@ Pixel barColour(int pattern, Strip strip, int k, int alpha) {
 // Frame row r counts up from the frame's first row (down from its last, counting from the top).
 // Outside the frame all is zero, alpha too; an unknown pattern leaves the frame alone.
 template <class Pixel>
-Pixel barsRule(const Picture& p, int x, int y) {
-    const int r = p.fromTop ? p.height - 1 + p.originY - y : y - p.originY;
-    if (x < 0 || x >= p.width || r < 0 || r >= p.height) return Pixel{};
+Pixel barsRule(const Case& p, int x, int y) {
+    const int r = p.fromTop ? p.frameHeight - 1 + p.frameY - y : y - p.frameY;
+    if (x < 0 || x >= p.frameWidth || r < 0 || r >= p.frameHeight) return Pixel{};
     if (p.kind < kEbuBars || p.kind > kSmpteBars) return sentinel<Pixel>();
     Strip strip = kMain;
-    if (p.kind >= kEiaBars && 4 * r <= p.height)
+    if (p.kind >= kEiaBars && 4 * r <= p.frameHeight)
         strip = kSubBand;
-    else if (p.kind == kSmpteBars && r <= 0.3298611 * p.height)
+    else if (p.kind == kSmpteBars && r <= 0.3298611 * p.frameHeight)
         strip = kReverse;
-    return barColour<Pixel>(p.kind, strip, x / std::max(p.width / 8, 1),
+    return barColour<Pixel>(p.kind, strip, x / std::max(p.frameWidth / 8, 1),
                             p.alpha < 0 ? Pixel::unitValue : p.alpha);
 }
 
@@ -142,15 +150,15 @@ Pixel barsRule(const Picture& p, int x, int y) {
 // for the crossed ramps every other sixth (RGB) or half (grey) running backwards. The level of
 // position p is trunc(full x p / L + 0.5). Outside the frame, and for unknown types, black.
 template <class Pixel>
-Pixel rampRule(const Picture& p, int x, int y) {
+Pixel rampRule(const Case& p, int x, int y) {
     const int full = Pixel::unitValue;
     const int alpha = p.alpha < 0 ? full : p.alpha;
-    int r = y - p.originY;
-    if (!p.horizontal && p.reverse) r = p.height - r - 1;
+    int r = y - p.frameY;
+    if (!p.horizontal && p.reverse) r = p.frameHeight - r - 1;
     const int t = p.horizontal ? x : r;
-    const int rampLength = p.horizontal ? p.width : p.height;
+    const int rampLength = p.horizontal ? p.frameWidth : p.frameHeight;
     const int s = p.horizontal ? r : x;
-    const int bandLength = p.horizontal ? p.height : p.width;
+    const int bandLength = p.horizontal ? p.frameHeight : p.frameWidth;
     const Pixel black = rgba<Pixel>(0, 0, 0, alpha);
     if (s < 0 || s >= bandLength || t < 0 || t >= rampLength) return black;
 
@@ -187,9 +195,8 @@ Pixel rampRule(const Picture& p, int x, int y) {
 // Every pixel of a frame against the rules: untouched outside the region, off the field's
 // rows (parity of the absolute row) and, after a stop, past the rows drawn before it.
 template <class Pixel>
-void expectRules(const Case& c, const Canvas<Pixel>& canvas) {
-    const Picture p(c);
-    const std::vector<int> w = c.window();
+void expectRules(const Case& c, const std::vector<Pixel>& memory) {
+    const std::vector<int>& w = c.window;
     const int x0 = c.number("xstart"), y0 = c.number("ystart"), stop = c.number("stop");
     for (int m = 0; m < c.height; ++m) {  // memory rows
         const int y = y0 + (c.order == "top" ? c.height - 1 - m : m);
@@ -200,9 +207,9 @@ void expectRules(const Case& c, const Canvas<Pixel>& canvas) {
             const int x = x0 + i;
             const bool drawn = rowDrawn && (w.empty() || (x >= w[0] && x < w[0] + w[2]));
             const Pixel want = !drawn   ? sentinel<Pixel>()
-                               : p.bars ? barsRule<Pixel>(p, x, y)
-                                        : rampRule<Pixel>(p, x, y);
-            if (!(canvas.memory[static_cast<std::size_t>(m) * c.width + i] == want)) {
+                               : c.bars ? barsRule<Pixel>(c, x, y)
+                                        : rampRule<Pixel>(c, x, y);
+            if (!(memory[static_cast<std::size_t>(m) * c.width + i] == want)) {
                 ADD_FAILURE() << c.line << ": not as the rule says at column " << x << ", row "
                               << y;
                 return;
@@ -217,28 +224,26 @@ void expectRules(const Case& c, const Canvas<Pixel>& canvas) {
 template <class Pixel, class Use>
 void withGenerator(const Case& c, Use use) {
     constexpr bool narrow = sizeof(Pixel) == sizeof(Rgba8);
-    const Picture p(c);
-    const bool own = c.has("own");
-    if (p.bars) {
+    if (c.bars) {
         std::conditional_t<narrow, KtColBarGenerator8, KtColBarGenerator16> bars;
-        bars.pattern = p.kind;
-        bars.barFlags = static_cast<std::uint8_t>((p.fromTop ? kBarsCountFromTop : 0) |
+        bars.pattern = c.kind;
+        bars.barFlags = static_cast<std::uint8_t>((c.fromTop ? kBarsCountFromTop : 0) |
                                                   (c.has("noorigin") ? kBarsIgnoreOrigin : 0) |
-                                                  (own ? kBarsOwnFrameSize : 0));
-        bars.frameWidth = c.own(0);
-        bars.frameHeight = c.own(1);
-        if (p.alpha >= 0) bars.alphaValue = p.alpha;
+                                                  (c.own ? kBarsOwnFrameSize : 0));
+        bars.frameWidth = c.frameWidth;
+        bars.frameHeight = c.frameHeight;
+        if (c.alpha >= 0) bars.alphaValue = c.alpha;
         use(bars);
     } else {
         std::conditional_t<narrow, KtRampGenerator8, KtRampGenerator16> ramp;
-        ramp.rampType = p.kind;
-        ramp.direction = p.horizontal ? kRampHorizontal : kRampVertical;
-        ramp.rampFlags = static_cast<std::uint8_t>((p.reverse ? kRampReverse : 0) |
-                                                   (own ? kRampOwnFrameSize : 0));
+        ramp.rampType = c.kind;
+        ramp.direction = c.horizontal ? kRampHorizontal : kRampVertical;
+        ramp.rampFlags = static_cast<std::uint8_t>((c.reverse ? kRampReverse : 0) |
+                                                   (c.own ? kRampOwnFrameSize : 0));
         ramp.originFlags = c.has("noorigin") ? kRampIgnoreOrigin : 0;
-        ramp.frameWidth = c.own(0);
-        ramp.frameHeight = c.own(1);
-        if (p.alpha >= 0) ramp.alphaValue = p.alpha;
+        ramp.frameWidth = c.frameWidth;
+        ramp.frameHeight = c.frameHeight;
+        if (c.alpha >= 0) ramp.alphaValue = c.alpha;
         use(ramp);
     }
 }
@@ -257,11 +262,14 @@ struct StopOnce {
 enum class Way { Alone, Split, Tiles };
 
 template <class Pixel>
-std::unique_ptr<Canvas<Pixel>> draw(const Case& c, Way way) {
-    auto canvas = std::make_unique<Canvas<Pixel>>(
-        c.width, c.height, c.order == "top" ? test::RowOrder::BottomUp : test::RowOrder::TopDown,
-        sentinel<Pixel>());
-    KtTexture<Pixel, WorkColour>& texture = canvas->texture;
+std::vector<Pixel> draw(const Case& c, Way way) {
+    // Memory rows of a "top" line run from the picture's top, as in the 16-bit host buffer.
+    std::vector<Pixel> memory(static_cast<std::size_t>(c.width) * c.height, sentinel<Pixel>());
+    const bool up = c.order == "top";
+    KtTexture<Pixel, WorkColour> texture;
+    texture.setSize(c.width, c.height);
+    texture.data = memory.data() + (up ? static_cast<std::size_t>(c.height - 1) * c.width : 0);
+    texture.rowBytes = static_cast<std::int32_t>(c.width * sizeof(Pixel)) * (up ? -1 : 1);
     texture.setOrigin(0.0f, c.originY);
     texture.xAxis.start = c.number("xstart");
     texture.yAxis.start = c.number("ystart");
@@ -276,8 +284,8 @@ std::unique_ptr<Canvas<Pixel>> draw(const Case& c, Way way) {
         generator.process(&texture);
     };
     if (way != Way::Tiles) {
-        withGenerator<Pixel>(c, [&](auto& g) { process(g, c.window()); });
-        return canvas;
+        withGenerator<Pixel>(c, [&](auto& g) { process(g, c.window); });
+        return memory;
     }
     const int tileWidth = c.width / 3 + 1, tileHeight = c.height / 4 + 1;
     for (int y = 0; y < c.height; y += tileHeight)
@@ -286,12 +294,12 @@ std::unique_ptr<Canvas<Pixel>> draw(const Case& c, Way way) {
                 process(g,
                         {texture.xAxis.start + x, texture.yAxis.start + y, tileWidth, tileHeight});
             });
-    return canvas;
+    return memory;
 }
 
 template <class Pixel>
-std::string sumOf(const Canvas<Pixel>& canvas) {
-    return testing::sha256Hex(canvas.memory.data(), canvas.memory.size() * sizeof(Pixel));
+std::string sumOf(const std::vector<Pixel>& memory) {
+    return testing::sha256Hex(memory.data(), memory.size() * sizeof(Pixel));
 }
 
 std::vector<Case> readTable(std::vector<std::string>& comments) {
@@ -302,22 +310,7 @@ std::vector<Case> readTable(std::vector<std::string>& comments) {
             comments.push_back(line);
             continue;
         }
-        std::istringstream fields(line);
-        Case c;
-        std::string size, origin, flags;
-        fields >> c.pattern >> c.direction >> c.depth >> size >> c.field >> c.region >> c.order >>
-            origin >> flags >> c.sum;
-        c.width = std::stoi(split(size, 'x').at(0));
-        c.height = std::stoi(split(size, 'x').at(1));
-        c.originY = std::stof(origin);
-        if (flags != "-")
-            for (const std::string& flag : split(flags, ',')) {
-                const auto equals = flag.find('=');
-                c.flags[flag.substr(0, equals)] =
-                    equals == std::string::npos ? "" : flag.substr(equals + 1);
-            }
-        c.line = line.substr(0, line.rfind(' '));
-        cases.push_back(c);
+        cases.push_back(parse(line));
     }
     return cases;
 }
@@ -333,14 +326,14 @@ protected:
     template <class Pixel>
     static std::string check(const Case& c) {
         setProcessorCountForTesting(3);
-        const auto alone = draw<Pixel>(c, Way::Alone);
-        const std::string sum = sumOf(*alone);
-        expectRules(c, *alone);
+        const std::vector<Pixel> alone = draw<Pixel>(c, Way::Alone);
+        const std::string sum = sumOf(alone);
+        expectRules(c, alone);
         if (c.has("stop")) return sum;  // where threads stop depends on their pace
-        EXPECT_EQ(sumOf(*draw<Pixel>(c, Way::Split)), sum) << c.line << ": three threads";
+        EXPECT_EQ(sumOf(draw<Pixel>(c, Way::Split)), sum) << c.line << ": three threads";
         setProcessorCountForTesting(2);
-        if (c.region == "-") {
-            EXPECT_EQ(sumOf(*draw<Pixel>(c, Way::Tiles)), sum) << c.line << ": tiles";
+        if (c.window.empty()) {
+            EXPECT_EQ(sumOf(draw<Pixel>(c, Way::Tiles)), sum) << c.line << ": tiles";
         }
         return sum;
     }
@@ -371,8 +364,8 @@ TEST_F(FrameChecksums, TwoHostThreadsDrawingAtOnceEachGetTheirFrames) {
     setProcessorCountForTesting(2);
     auto host = [&cases] {
         for (const Case& c : cases) {
-            const std::string sum = c.depth == 16 ? sumOf(*draw<Rgba16>(c, Way::Split))
-                                                  : sumOf(*draw<Rgba8>(c, Way::Split));
+            const std::string sum = c.depth == 16 ? sumOf(draw<Rgba16>(c, Way::Split))
+                                                  : sumOf(draw<Rgba8>(c, Way::Split));
             EXPECT_EQ(sum, c.sum) << c.line;
         }
     };
