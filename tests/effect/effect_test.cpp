@@ -169,6 +169,12 @@ TEST_F(Effect, PresetsRoundTripOrAreRefusedWhole) {
     sdk::clearFailures();
     EXPECT_EQ(getInt(untouched, PARAM_RAMP_DIRECTION), 0);
     EXPECT_EQ(getInt(untouched, PARAM_PATTERN), 0);
+
+    // A preset is whole or not made: a value the host will not read fails the save.
+    std::string partial = "kept";
+    sdk::failCall("CDSBasePropertyContainer::GetPlainProperty", E_ACCESSDENIED, 1, 1);
+    EXPECT_EQ(effect.host().SavePreset(&partial), E_ACCESSDENIED);
+    EXPECT_EQ(partial, "kept");
 }
 
 // ---- the render ---------------------------------------------------------------------------
