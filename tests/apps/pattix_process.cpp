@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
-#include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -56,13 +55,11 @@ pid_t startPattix(const std::vector<std::string>& arguments, const std::filesyst
     return startProgram(command, folder, launch);
 }
 
-int waitForPattix(pid_t pid, long* maxResidentKiB) {
+int waitForPattix(pid_t pid) {
     int status = 0;
-    rusage usage{};
-    while (::wait4(pid, &status, 0, &usage) < 0) {
+    while (::waitpid(pid, &status, 0) < 0) {
         if (errno != EINTR) return -1;
     }
-    if (maxResidentKiB != nullptr) *maxResidentKiB = usage.ru_maxrss;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 

@@ -45,8 +45,8 @@ pid_t startProgram(const std::vector<std::string>& command, const std::filesyste
 // Starts the built pattix with `arguments`.
 pid_t startPattix(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
                   const Launch& launch = {});
-// Waits for a started program; its status as in RunResult, and the most memory it held.
-int waitForPattix(pid_t pid, long* maxResidentKiB = nullptr);
+// Waits for a started program; its status as in RunResult.
+int waitForPattix(pid_t pid);
 
 // Runs `command` and waits. Standard error is captured, and standard output too unless `launch`
 // gives it a descriptor.

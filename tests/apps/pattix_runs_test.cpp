@@ -436,20 +436,5 @@ TEST(PattixRuns, InterruptedRuns) {
     }
 }
 
-// One frame of a picture one pixel wide and very tall takes about the memory of the same bytes
-// laid out wide: the rows go out in batches, not through a table of every row.
-TEST(PattixRuns, ATallPictureTakesNoMoreMemoryThanAWideOne) {
-    long resident[2] = {};
-    const char* sizes[] = {"4000000x1", "1x4000000"};
-    for (int i = 0; i < 2; ++i) {
-        const TempFolder folder;
-        EXPECT_EQ(
-            waitForPattix(startPattix({"-s", sizes[i], "-o", "-"}, folder.path()), &resident[i]),
-            0);
-    }
-    // A table of 4,000,000 rows and its copy would add 128 MB to the 16 MB frame.
-    EXPECT_LT(resident[1], resident[0] + 32 * 1024) << "KiB, tall against wide";
-}
-
 }  // namespace
 }  // namespace pattix::testing
