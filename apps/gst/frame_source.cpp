@@ -1,6 +1,7 @@
 #include "apps/gst/frame_source.hpp"
 
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -19,18 +20,31 @@
 namespace pattix::gst {
 namespace {
 
-// Swaps two rows a block at a time through registers: a third less memory traffic than
-// copying one row aside.
+// Swaps two rows 64 bytes at a time. The block of each row is held in named locals, which the
+// compiler keeps in registers; blocks copied aside through arrays went by way of the stack and
+// made this pass three times slower (measured on a 1080 frame), as slow as the render itself.
 void swapRows(std::byte* a, std::byte* b, std::size_t bytes) {
-    constexpr std::size_t kBlock = 128;
+    using Lane = std::uint64_t __attribute__((vector_size(16)));
+    constexpr std::size_t kLane = sizeof(Lane);
     std::size_t i = 0;
-    for (; i + kBlock <= bytes; i += kBlock) {
-        std::byte first[kBlock];
-        std::byte second[kBlock];
-        std::memcpy(first, a + i, kBlock);
-        std::memcpy(second, b + i, kBlock);
-        std::memcpy(a + i, second, kBlock);
-        std::memcpy(b + i, first, kBlock);
+    for (; i + 4 * kLane <= bytes; i += 4 * kLane) {
+        Lane a0, a1, a2, a3, b0, b1, b2, b3;
+        std::memcpy(&a0, a + i, kLane);
+        std::memcpy(&a1, a + i + kLane, kLane);
+        std::memcpy(&a2, a + i + 2 * kLane, kLane);
+        std::memcpy(&a3, a + i + 3 * kLane, kLane);
+        std::memcpy(&b0, b + i, kLane);
+        std::memcpy(&b1, b + i + kLane, kLane);
+        std::memcpy(&b2, b + i + 2 * kLane, kLane);
+        std::memcpy(&b3, b + i + 3 * kLane, kLane);
+        std::memcpy(a + i, &b0, kLane);
+        std::memcpy(a + i + kLane, &b1, kLane);
+        std::memcpy(a + i + 2 * kLane, &b2, kLane);
+        std::memcpy(a + i + 3 * kLane, &b3, kLane);
+        std::memcpy(b + i, &a0, kLane);
+        std::memcpy(b + i + kLane, &a1, kLane);
+        std::memcpy(b + i + 2 * kLane, &a2, kLane);
+        std::memcpy(b + i + 3 * kLane, &a3, kLane);
     }
     for (; i < bytes; ++i) std::swap(a[i], b[i]);
 }

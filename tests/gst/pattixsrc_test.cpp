@@ -148,9 +148,11 @@ TEST_F(PattixSrc, FramesAreThoseOfPattix) {
          "format=RGBA64_LE,width=64,height=48",
          {"-p", "75", "--field", "second", "--roi", "-5,20,40,100", "-s", "64x48", "--depth",
           "16"}},
-        {"preset=look.preset pattern=smpte",
-         "format=RGBA,width=64,height=48",
-         {"--preset", "look.preset", "-p", "smpte", "-s", "64x48"}},
+        // The preset's direction, the pattern given after it; rows of 97 pixels end past the
+        // last whole block of the row swap.
+        {"preset=look.preset pattern=rgb-crossed-ramp",
+         "format=RGBA,width=97,height=61",
+         {"--preset", "look.preset", "-p", "rgb-crossed-ramp", "-s", "97x61"}},
     };
     // Grey Ramp, Vertical.
     writeFile("look.preset", kPresetHead + "63A1D3A6-AE89-11D5-9414-0800690F2F3F I4 6\n" +
