@@ -120,16 +120,17 @@ private:
         }
     }
 
-    // Pixel rule, steps 3-5, for ramp position t on a ramp of length L (0 <= t < L).
-    Pixel rampPixel(const BandLook& look, std::int32_t t, std::int32_t rampLength,
-                    const Pixel& black) const noexcept {
-        if (look.black()) return black;
-        const std::int32_t position = look.backwards ? rampLength - t - 1 : t;
+    // Pixel rule, step 4: the level of position p on a ramp of length L (0 <= p < L).
+    static Component rampLevel(std::int32_t position, std::int32_t rampLength) noexcept {
         double level = static_cast<double>(kFull) * position / rampLength + 0.5;
         level = std::clamp(level, 0.0, static_cast<double>(kFull));
-        const auto value = static_cast<Component>(level);
+        return static_cast<Component>(level);
+    }
+
+    // Pixel rule, step 5: the level in the channels the band look lights.
+    static Pixel levelPixel(const BandLook& look, Component value, Component alpha) noexcept {
         return Pixel(look.red ? value : Component{0}, look.green ? value : Component{0},
-                     look.blue ? value : Component{0}, black.a);
+                     look.blue ? value : Component{0}, alpha);
     }
 
     // "Horizontal": every row of a band segment is the same, so the walk builds a row where the
@@ -177,9 +178,8 @@ private:
         const std::int64_t levelStep = increment / denominator;
         const std::int64_t remainderStep = increment % denominator;
         for (std::int32_t i = 0; i < count; ++i, out += step) {
-            const auto value = static_cast<Component>(std::min<std::int64_t>(level, kFull));
-            *out = Pixel(look.red ? value : Component{0}, look.green ? value : Component{0},
-                         look.blue ? value : Component{0}, alpha);
+            *out = levelPixel(look, static_cast<Component>(std::min<std::int64_t>(level, kFull)),
+                              alpha);
             level += levelStep;
             remainder += remainderStep;
             if (remainder >= denominator) {
@@ -199,9 +199,9 @@ private:
     static constexpr std::size_t kMaxColumnRuns = 9;
 
     // "Vertical": the band look depends on the column only, so the runs are found once per
-    // thread; each row then fills each run with one colour.
+    // thread; each row then fills each run with one colour. A row has only two levels, running
+    // forwards or backwards, so they are worked out once per row rather than once per run.
     struct VerticalPainter {
-        const KtRampGenerator& generator;
         std::int32_t height;
         Pixel black;
         std::array<ColumnRun, kMaxColumnRuns> runs{};
@@ -210,9 +210,14 @@ private:
 
         void paint(const KtRunWriter& writer, Pixel* out, std::int32_t, std::int32_t,
                    std::int32_t r) const noexcept {
+            const Component forward = rampLevel(r, height);
+            const Component backward = rampLevel(height - r - 1, height);
             for (std::size_t run = 0; run < runCount; ++run) {
+                const BandLook& look = runs[run].look;
                 writer.fill(out, runs[run].length,
-                            generator.rampPixel(runs[run].look, r, height, black));
+                            look.black()
+                                ? black
+                                : levelPixel(look, look.backwards ? backward : forward, black.a));
                 out += runs[run].length;
             }
         }
@@ -220,7 +225,7 @@ private:
 
     // The runs of the frame's columns the calling thread draws.
     VerticalPainter verticalPainter(const KtFrameRows& frame, const Pixel& black) const noexcept {
-        VerticalPainter painter{*this, frame.height, black};
+        VerticalPainter painter{frame.height, black};
         const auto [x0, x1] = this->frameColumns(frame.width);
         for (std::int32_t x = x0; x < x1;) {
             const BandLook look = lookAt(x, frame.width, false);
