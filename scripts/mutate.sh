@@ -34,6 +34,8 @@ src=$work/src
 bin=$work/bin
 list=$root/scripts/mutations.txt
 jobs=${PATTIX_MUTATE_JOBS:-2}
+# Resolved once: a commit made while the run goes on must not change which one the table names.
+rev=$(git -C "$root" rev-parse --verify --short "$rev^{commit}")
 mkdir -p "$src" "$bin"
 
 # Export the commit and copy over only the files that differ, keeping the build incremental.
@@ -118,7 +120,7 @@ restore_all
 
 cmake -S "$src" -B "$bin" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPATTIX_BUILD_BENCH=OFF \
   -DPATTIX_BUILD_MANUAL=OFF >/dev/null
-echo "mutate: building $(git -C "$root" rev-parse --short "$rev") in $bin" >&2
+echo "mutate: building $rev in $bin" >&2
 cmake --build "$bin" -j "$jobs" >"$work/build.log" 2>&1 || { tail -30 "$work/build.log" >&2; exit 1; }
 if ! (cd "$bin" && timeout "$bound" ctest -j "$jobs" --timeout 300 >"$work/baseline.log" 2>&1); then
   echo "mutate: the unmutated tree fails its tests; see $work/baseline.log" >&2
@@ -158,7 +160,7 @@ cmake --build "$bin" -j "$jobs" >"$work/build.log" 2>&1 || true
 
 total=$((killed + survived))
 {
-  echo "Mutations of $(git -C "$root" rev-parse --short "$rev"): $killed of $total killed" \
+  echo "Mutations of $rev: $killed of $total killed" \
        "($((total > 0 ? 100 * killed / total : 0))%)$( ((unbuilt)) && echo ", $unbuilt not built")."
   echo
   echo "| # | File | Mutation | Result |"
