@@ -112,8 +112,8 @@ double median(std::vector<double>& values) {
 
 // Each fill is timed right after an untimed run of itself, so that it finds the buffer as it left
 // it, as a host rendering frame after frame does. Timed straight after another fill, a fill
-// measured up to three times slower: after the split memset, the buffer's lines sit modified in
-// the other processor's cache and every store has to fetch them back first.
+// measured up to three times slower, most likely because after the split memset half of the
+// buffer's lines sit modified in the other processor's cache and each store fetches its line back.
 double steadySecondsOf(const std::function<void()>& fill) {
     fill();
     const auto start = Clock::now();
