@@ -15,6 +15,9 @@
 # never changed and the builds stay incremental from one mutation to the next. Each mutation is
 # applied to the scratch copy, the tree rebuilt, the whole ctest run (stopping at the first
 # failure), and the file put back before the next one, also when the script is interrupted.
+# The whole script is one block, read before it runs: bash reads a script as it goes, and the run
+# takes long enough that an edit to this file in the meantime would break it.
+{
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 rev=HEAD
@@ -168,3 +171,5 @@ total=$((killed + survived))
   echo "|---|------|----------|--------|"
   printf '%s\n' "${rows[@]}"
 } | tee ${table:+"$table"}
+exit
+}
