@@ -54,7 +54,6 @@ struct Frame {
     std::int32_t height;
     std::size_t bytes;
     std::unique_ptr<sdk::host::HostImage, ImageRelease> image;
-    void* memory = nullptr;
     KtTexture<Pixel, WorkColour> texture;
 
     Frame(std::int32_t w, std::int32_t h)
@@ -67,10 +66,9 @@ struct Frame {
             std::fprintf(stderr, "generators_bench: no memory for a %dx%d frame\n", w, h);
             std::exit(1);
         }
-        memory = image->data();
         texture.setSize(w, h);
         const auto rowStep = static_cast<std::int32_t>(w * sizeof(Pixel));
-        char* base = static_cast<char*>(memory);
+        char* base = reinterpret_cast<char*>(image->data());
         if constexpr (sizeof(Pixel) == 4) {
             texture.data = base;
             texture.rowBytes = rowStep;
@@ -80,6 +78,8 @@ struct Frame {
         }
         std::memset(base, kMemsetByte, bytes);
     }
+
+    void* memory() const { return image->data(); }
 };
 
 using Clock = std::chrono::steady_clock;
@@ -136,10 +136,7 @@ void runGenerator(benchmark::State& state, std::int32_t width, std::int32_t heig
         generator.process(&frame.texture);
         benchmark::ClobberMemory();
     };
-    void* const memory = frame.memory;
-    renderOnce();
-    memsetAlone(memory, frame.bytes);
-    memsetSplit(memory, frame.bytes);
+    void* const memory = frame.memory();
 
     std::vector<double> generatorSeconds, memsetSeconds, ceilingSeconds;
     for (auto _ : state) {
@@ -163,10 +160,10 @@ void runCrossover(benchmark::State& state) {
     const Frame<Rgba8> frame(static_cast<std::int32_t>(bytes / 4), 1);  // a buffer as the frames'
     std::vector<double> aloneSeconds, splitSeconds;
     for (auto _ : state) {
-        const double split = secondsOf(&memsetSplit, frame.memory, bytes);
+        const double split = secondsOf(&memsetSplit, frame.memory(), bytes);
         state.SetIterationTime(split);
         splitSeconds.push_back(split);
-        aloneSeconds.push_back(secondsOf(&memsetAlone, frame.memory, bytes));
+        aloneSeconds.push_back(secondsOf(&memsetAlone, frame.memory(), bytes));
     }
     state.counters["alone_us"] = benchmark::Counter(median(aloneSeconds) * 1e6);
     state.counters["split_gain"] = benchmark::Counter(median(aloneSeconds) / median(splitSeconds));
