@@ -1,19 +1,22 @@
-// Frame times of the colour-bar and ramp generators through Generator::process (all processors,
-// waking the runner's workers included), each against two baselines filling the same buffer in
-// the same iterations, frame for frame: a single-thread memset ("vs_memset" is memset time /
-// generator time) and a memset split over the runner's persistent workers, one band per
-// processor, which is as fast as this machine writes memory ("vs_ceiling"). Above 1 is faster.
-// The ratios are of median frame times: other work on the machine stalls a frame now and then,
-// and a stall that falls on one side of the ratio would say nothing about the generator.
+// Frame times of the colour-bar and ramp generators through Generator::process (the runner's
+// workers included, where it chooses to split), each against two baselines filling the same buffer
+// in the same iterations: a single-thread memset ("vs_memset" is memset time / generator time)
+// and a memset split over the runner's persistent workers, one band per processor, which is as
+// fast as this machine writes memory ("vs_ceiling"). Above 1 is faster. The ratios are of median
+// frame times: other work on the machine stalls a frame now and then, and a stall that falls on
+// one side of the ratio would say nothing about the generator.
 //
 // On the 2-core build machines, memset of a 1080 frame (one `rep stosb` in glibc) runs at one of
 // two speeds that change over minutes, whatever the buffer: about 75 us for 8 MiB when it keeps
 // the lines in the cache without reading them first, about 190 us when it streams them to memory
-// as non-temporal stores do. Ordinary vector stores, as the generators write, take 80-95 us in
-// both. memset_us tells which one a run saw; compare ratios of one run only.
+// as non-temporal stores do. Ordinary vector stores take 80-105 us in both; a row copied over the
+// rows after it with one `rep movsb`, as the generators repeat alike rows, 78-90 us. memset_us
+// tells which speed a run saw; compare ratios of one run only.
 //
 // Crossover/<bytes> times memset of a buffer alone and split over the workers ("split_gain" is
-// alone / split, medians too): where it passes 1 is where kSplitWorthBytes belongs.
+// alone / split, medians too): what a second processor gains a fill as fast as memset. The
+// runner does not go by it: between kSplitMeasuredBytes and kSplitWorthBytes it times its own
+// runs both ways.
 //
 // Run by hand (see README, "Benchmarks"); never by CTest.
 #include <benchmark/benchmark.h>
@@ -110,19 +113,28 @@ double median(std::vector<double>& values) {
     return values[values.size() / 2];
 }
 
-// Each fill is timed right after an untimed run of itself, so that it finds the buffer as it left
-// it, as a host rendering frame after frame does. Timed straight after another fill, a fill
-// measured up to three times slower, most likely because after the split memset half of the
-// buffer's lines sit modified in the other processor's cache and each store fetches its line back.
-double steadySecondsOf(const std::function<void()>& fill) {
-    fill();
-    const auto start = Clock::now();
-    fill();
-    return std::chrono::duration<double>(Clock::now() - start).count();
+// Each fill is timed in runs of its own: kSettleFrames untimed, then kTimedFrames timed, as a host
+// renders frame after frame into the same buffer. A fill timed straight after another finds the
+// buffer's lines where the other left them (after the split memset, half of them modified in the
+// other processor's cache) and measured up to three times slower, still 10-40% slower after one
+// untimed run of its own; the string copies of repeated rows were slowed most.
+constexpr int kSettleFrames = 3;
+constexpr int kTimedFrames = 8;
+
+void timeFrames(std::vector<double>& seconds, const std::function<void()>& fill) {
+    for (int frame = 0; frame < kSettleFrames; ++frame) fill();
+    for (int frame = 0; frame < kTimedFrames; ++frame) {
+        const auto start = Clock::now();
+        fill();
+        seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+    }
 }
 
-double secondsOf(void (*fill)(void*, std::size_t), void* memory, std::size_t bytes) {
-    return steadySecondsOf([=] { fill(memory, bytes); });
+// The time of the last `count` frames, for the benchmark's own per-frame mean.
+double sumOfLast(const std::vector<double>& seconds, int count) {
+    double sum = 0.0;
+    for (auto it = seconds.end() - count; it != seconds.end(); ++it) sum += *it;
+    return sum;
 }
 
 template <class Pixel, class Generator, class Configure>
@@ -138,13 +150,13 @@ void runGenerator(benchmark::State& state, std::int32_t width, std::int32_t heig
     };
     void* const memory = frame.memory();
 
+    const std::size_t bytes = frame.bytes;
     std::vector<double> generatorSeconds, memsetSeconds, ceilingSeconds;
     for (auto _ : state) {
-        const double seconds = steadySecondsOf(renderOnce);
-        state.SetIterationTime(seconds);
-        generatorSeconds.push_back(seconds);
-        memsetSeconds.push_back(secondsOf(&memsetAlone, memory, frame.bytes));
-        ceilingSeconds.push_back(secondsOf(&memsetSplit, memory, frame.bytes));
+        timeFrames(generatorSeconds, renderOnce);
+        state.SetIterationTime(sumOfLast(generatorSeconds, kTimedFrames) / kTimedFrames);
+        timeFrames(memsetSeconds, [=] { memsetAlone(memory, bytes); });
+        timeFrames(ceilingSeconds, [=] { memsetSplit(memory, bytes); });
     }
     const double generator = median(generatorSeconds);
     state.counters["memset_us"] = benchmark::Counter(median(memsetSeconds) * 1e6);
@@ -158,15 +170,23 @@ void runGenerator(benchmark::State& state, std::int32_t width, std::int32_t heig
 void runCrossover(benchmark::State& state) {
     const auto bytes = static_cast<std::size_t>(state.range(0));
     const Frame<Rgba8> frame(static_cast<std::int32_t>(bytes / 4), 1);  // a buffer as the frames'
+    void* const memory = frame.memory();
     std::vector<double> aloneSeconds, splitSeconds;
     for (auto _ : state) {
-        const double split = secondsOf(&memsetSplit, frame.memory(), bytes);
-        state.SetIterationTime(split);
-        splitSeconds.push_back(split);
-        aloneSeconds.push_back(secondsOf(&memsetAlone, frame.memory(), bytes));
+        timeFrames(splitSeconds, [=] { memsetSplit(memory, bytes); });
+        state.SetIterationTime(sumOfLast(splitSeconds, kTimedFrames) / kTimedFrames);
+        timeFrames(aloneSeconds, [=] { memsetAlone(memory, bytes); });
     }
     state.counters["alone_us"] = benchmark::Counter(median(aloneSeconds) * 1e6);
     state.counters["split_gain"] = benchmark::Counter(median(aloneSeconds) / median(splitSeconds));
+}
+
+// Every benchmark times at least this much of the measured fill's frames in all; with the settle
+// frames and the baselines' frames a 1080 benchmark takes about 4 s.
+constexpr double kMinTimedSeconds = 0.1;
+
+void timeManually(benchmark::internal::Benchmark* benchmark) {
+    benchmark->UseManualTime()->Unit(benchmark::kMicrosecond)->MinTime(kMinTimedSeconds);
 }
 
 struct Size {
@@ -188,8 +208,7 @@ void registerDepth(const char* depth) {
                     runGenerator<Pixel, Bars>(state, size.width, size.height,
                                               [pattern](Bars& bars) { bars.pattern = pattern; });
                 })
-                ->UseManualTime()
-                ->Unit(benchmark::kMicrosecond);
+                ->Apply(timeManually);
         }
         for (int type = 0; type <= 3; ++type) {
             for (const int direction : {kRampHorizontal, kRampVertical}) {
@@ -205,8 +224,7 @@ void registerDepth(const char* depth) {
                                                       ramp.direction = direction;
                                                   });
                     })
-                    ->UseManualTime()
-                    ->Unit(benchmark::kMicrosecond);
+                    ->Apply(timeManually);
             }
         }
     }
@@ -219,8 +237,7 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("Crossover", pattix::runCrossover)
         ->RangeMultiplier(2)
         ->Range(32 << 10, 32 << 20)
-        ->UseManualTime()
-        ->Unit(benchmark::kMicrosecond);
+        ->Apply(pattix::timeManually);
     pattix::registerDepth<pattix::Rgba8, pattix::KtColBarGenerator8, pattix::KtRampGenerator8>(
         "8bit");
     pattix::registerDepth<pattix::Rgba16, pattix::KtColBarGenerator16, pattix::KtRampGenerator16>(

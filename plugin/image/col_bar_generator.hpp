@@ -109,9 +109,21 @@ private:
             }
         }
 
+        // Rows painted from one palette are alike. Rows without one are left as they were, so
+        // none is ever copied over another.
+        struct RowLook {
+            const Palette* palette = nullptr;
+            friend bool operator==(const RowLook& a, const RowLook& b) noexcept {
+                return a.palette != nullptr && a.palette == b.palette;
+            }
+        };
+        RowLook rowLook(std::int32_t r) const noexcept {
+            return {generator.paletteForRow(palettes, r, subBandTop, reverseTop)};
+        }
+
         void paint(const KtRunWriter& writer, Pixel* out, std::int32_t, std::int32_t,
                    std::int32_t r) const noexcept {
-            const Palette* palette = generator.paletteForRow(palettes, r, subBandTop, reverseTop);
+            const Palette* palette = rowLook(r).palette;
             if (palette == nullptr) return;
             for (std::int32_t i = 0; i < runCount; ++i) {
                 writer.fill(out, runs[i].length, (*palette)[runs[i].bar]);

@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <concepts>
+#include <cstddef>
+#include <cstdlib>
 #include <cstdint>
 #include <cstdio>
 
@@ -115,22 +117,33 @@ protected:
         const std::int32_t inside1 = inside.x1;
         const KtRunWriter writer(windowPixels() * sizeof(Pixel));
 
+        // Rows one after another in memory with nothing between them: a run of alike rows can
+        // then be written as its first row repeated in one copy.
+        const std::size_t rowBytes = static_cast<std::size_t>(spanWidth) * sizeof(Pixel);
+        const KtRowWalk walk(band, texture.rowBytes);
+        const bool rowsAdjoin =
+            (walk.step == 1 || walk.step == -1) &&
+            rowBytes == static_cast<std::size_t>(std::abs(std::int64_t{texture.rowBytes}));
+        auto frameRow = [&frame](std::int32_t y) {
+            const std::int32_t r = y - frame.originY;
+            return frame.fromOtherEnd ? frame.height - 1 - r : r;
+        };
+
         // Copies read the run's first row, not the row just written: a line still on its way
         // out of the core is slower to read back.
         const Pixel* runRow = nullptr;
         decltype(rowLookOf(painter, 0)) runLook{};
 
-        const KtRowWalk walk(band, texture.rowBytes);
         for (std::int32_t visited = 0, y = walk.start; visited < walk.count;
              ++visited, y += walk.step) {
             if (stopRequested()) return;
             Pixel* const row = texture.pixelAt(span.x0, y);
-            std::int32_t r = y - frame.originY;
-            if (frame.fromOtherEnd) r = frame.height - 1 - r;
+            const std::int32_t r = frameRow(y);
             if (r < 0 || r >= frame.height) {
                 writer.fill(row, spanWidth, outside);
                 continue;
             }
+            std::int32_t alike = 0;  // rows after this one to repeat it over in one copy
             if constexpr (KtRowsRepeat<Painter>) {
                 const auto look = painter.rowLook(r);
                 if (runRow != nullptr && look == runLook) {
@@ -139,11 +152,30 @@ protected:
                 }
                 runRow = row;
                 runLook = look;
+                if (rowsAdjoin) {
+                    for (std::int32_t next = y + walk.step; visited + alike + 1 < walk.count;
+                         next += walk.step, ++alike) {
+                        const std::int32_t nextR = frameRow(next);
+                        if (nextR < 0 || nextR >= frame.height || !(painter.rowLook(nextR) == look))
+                            break;
+                    }
+                    if (!writer.repeats(rowBytes, alike)) alike = 0;
+                }
             }
             writer.fill(row, inside0 - span.x0, outside);
             if (inside0 < inside1)
                 painter.paint(writer, row + (inside0 - span.x0), inside0, inside1, r);
             writer.fill(row + (inside1 - span.x0), span.x1 - inside1, outside);
+            if (alike > 0) {
+                // Each repeated row is polled for before the copy, as it would be before its own
+                // write; a stop ends the copy at the first row it was asked before.
+                std::int32_t allowed = 0;
+                while (allowed < alike && !stopRequested()) ++allowed;
+                writer.repeatRow(row, rowBytes, allowed);
+                if (allowed < alike) return;
+                visited += alike;
+                y += alike * walk.step;
+            }
         }
     }
 

@@ -10,7 +10,9 @@
 #include "plugin/image/parallel_runner.hpp"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -25,6 +27,7 @@ constexpr bool kThreadingEnabled = true;
 
 std::atomic<int> g_processorCount{-1};
 std::atomic<bool> g_running{false};
+// Tests may fix the split at a size; kSplitWorthBytes means "choose by measure".
 std::atomic<std::size_t> g_splitThreshold{kSplitWorthBytes};
 
 thread_local bool t_inRun = false;
@@ -207,6 +210,38 @@ JobRecord makeRecord(ParallelJob job, int argumentCount,
     return record;
 }
 
+// One choice per power of two of work from kSplitMeasuredBytes up to kSplitWorthBytes, kept
+// under the run mutex.
+constexpr int kFirstMeasuredPower = 20;
+static_assert(kSplitMeasuredBytes == std::size_t{1} << kFirstMeasuredPower);
+constexpr int kMeasuredPowers = 4;
+static_assert(kSplitWorthBytes == kSplitMeasuredBytes << kMeasuredPowers);
+std::array<KtSplitChoice, kMeasuredPowers> g_choices;
+
+KtSplitChoice& choiceFor(std::size_t workBytes) noexcept {
+    int power = kFirstMeasuredPower;
+    while (power + 1 < kFirstMeasuredPower + kMeasuredPowers &&
+           (workBytes >> (power + 1)) != 0)
+        ++power;
+    return g_choices[static_cast<std::size_t>(power - kFirstMeasuredPower)];
+}
+
+void runAlone(const JobRecord& record, int count) noexcept {
+    for (int band = 0; band < count; ++band) runAsBand(record, band);
+}
+
+// Runs on the workers; false when they could not be started (the bands then ran alone).
+bool runSplit(const JobRecord& record, int count) noexcept {
+    if (g_pool != nullptr && g_pool->bands() != count) stopPoolLocked();
+    if (g_pool == nullptr) g_pool = WorkerPool::start(count);
+    if (g_pool == nullptr) {
+        runAlone(record, count);
+        return false;
+    }
+    g_pool->run(record);
+    return true;
+}
+
 void runRecord(const JobRecord& record, std::size_t workBytes) noexcept {
     const int count = processorCount();
     if (!kThreadingEnabled || count <= 1) {
@@ -215,15 +250,33 @@ void runRecord(const JobRecord& record, std::size_t workBytes) noexcept {
     }
     std::lock_guard<std::mutex> runLock(g_runMutex);
     g_running.store(true, std::memory_order_release);
-    if (workBytes < g_splitThreshold.load(std::memory_order_relaxed)) {
-        for (int band = 0; band < count; ++band) runAsBand(record, band);
-    } else {
-        if (g_pool != nullptr && g_pool->bands() != count) stopPoolLocked();
-        if (g_pool == nullptr) g_pool = WorkerPool::start(count);
-        if (g_pool != nullptr) {
-            g_pool->run(record);
+    const std::size_t fixedThreshold = g_splitThreshold.load(std::memory_order_relaxed);
+    if (fixedThreshold != kSplitWorthBytes) {
+        if (workBytes < fixedThreshold) {
+            runAlone(record, count);
         } else {
-            for (int band = 0; band < count; ++band) runAsBand(record, band);
+            runSplit(record, count);
+        }
+    } else if (workBytes < kSplitMeasuredBytes) {
+        runAlone(record, count);
+    } else if (workBytes >= kSplitWorthBytes) {
+        runSplit(record, count);
+    } else {
+        KtSplitChoice& choice = choiceFor(workBytes);
+        const KtSplitChoice::Run run = choice.next();
+        // A run that has to start the workers is not timed: starting threads is not what the
+        // next run would pay.
+        const bool workersUp = g_pool != nullptr && g_pool->bands() == count;
+        const auto start = std::chrono::steady_clock::now();
+        bool timed = run.timed;
+        if (run.split) {
+            timed = runSplit(record, count) && workersUp && timed;
+        } else {
+            runAlone(record, count);
+        }
+        if (timed) {
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+            choice.record(run.split, took.count() / static_cast<double>(workBytes));
         }
     }
     g_running.store(false, std::memory_order_release);
@@ -245,6 +298,33 @@ void runParallel(std::size_t workBytes, ParallelJob job, int argumentCount, void
     void* const given[kMaxParallelArguments] = {argument0, argument1, argument2,
                                                 argument3, argument4, argument5};
     runRecord(makeRecord(job, argumentCount, given), workBytes);
+}
+
+KtSplitChoice::Run KtSplitChoice::next() noexcept {
+    bool split;
+    if (m_TrialLeft == 0 && (m_Cost[0] == 0.0 || m_Cost[1] == 0.0)) {
+        m_TrialSplit = m_Cost[0] != 0.0;  // one thread first, then split
+        m_TrialLeft = kSplitTrialRuns;
+    } else if (m_TrialLeft == 0 && ++m_SinceTrial >= kSplitRetryRuns) {
+        m_TrialSplit = !(m_Cost[1] < m_Cost[0]);  // the slower way
+        m_TrialLeft = kSplitTrialRuns;
+        m_SinceTrial = 0;
+    }
+    if (m_TrialLeft > 0) {
+        split = m_TrialSplit;
+        --m_TrialLeft;
+    } else {
+        split = m_Cost[1] < m_Cost[0];
+    }
+    m_Streak = split == m_LastSplit ? m_Streak + 1 : 1;
+    m_LastSplit = split;
+    return {split, m_Streak > kSplitSettleRuns};
+}
+
+void KtSplitChoice::record(bool split, double secondsPerByte) noexcept {
+    if (!(secondsPerByte > 0.0)) return;
+    double& cost = m_Cost[split ? 1 : 0];
+    cost = cost == 0.0 ? secondsPerByte : 0.75 * cost + 0.25 * std::min(secondsPerByte, 2 * cost);
 }
 
 int threadIndex() noexcept {

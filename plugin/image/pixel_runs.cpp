@@ -1,11 +1,26 @@
 #include "plugin/image/pixel_runs.hpp"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
 #define PATTIX_X86_STORES 1
+#endif
+
+// The address sanitizer does not see the stores of inline assembly: its builds take the
+// portable paths, so that every write is checked.
+#if defined(__SANITIZE_ADDRESS__)
+#define PATTIX_SANITIZED_BUILD 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PATTIX_SANITIZED_BUILD 1
+#endif
+#endif
+#ifndef PATTIX_SANITIZED_BUILD
+#define PATTIX_SANITIZED_BUILD 0
 #endif
 
 namespace pattix::detail {
@@ -124,6 +139,36 @@ void copyBytes(void* out, const void* in, std::size_t bytes, bool streaming) noe
     std::memcpy(out, in, bytes);
 }
 
+namespace {
+std::atomic<std::size_t> g_RepeatWorthBytes{kRepeatWorthBytes};
+}  // namespace
+
+std::size_t repeatWorthBytes() noexcept {
+    return g_RepeatWorthBytes.load(std::memory_order_relaxed);
+}
+
+void repeatRow(void* first, std::size_t rowBytes, std::size_t copies) noexcept {
+    char* const row = static_cast<char*>(first);
+#if PATTIX_X86_STORES && !PATTIX_SANITIZED_BUILD
+    // One string copy of the rows onto themselves, one row further on. `rep movsb` is defined
+    // as a move of one byte at a time in address order, so each row is read after it was
+    // written; the processors' fast string mode keeps that meaning for overlapping moves.
+    void* to = row + rowBytes;
+    const void* from = row;
+    std::size_t count = rowBytes * copies;
+    asm volatile("rep movsb" : "+D"(to), "+S"(from), "+c"(count) : : "memory");
+#else
+    // Doubling: each copy takes every row written so far, never overlapping itself.
+    std::size_t done = 1;
+    const std::size_t rows = copies + 1;
+    while (done < rows) {
+        const std::size_t now = std::min(done, rows - done);
+        std::memcpy(row + done * rowBytes, row, now * rowBytes);
+        done += now;
+    }
+#endif
+}
+
 void finishStreaming() noexcept {
 #if PATTIX_X86_STORES
     _mm_sfence();
@@ -131,3 +176,9 @@ void finishStreaming() noexcept {
 }
 
 }  // namespace pattix::detail
+
+namespace pattix {
+void setRepeatThresholdForTesting(std::size_t bytes) noexcept {
+    detail::g_RepeatWorthBytes.store(bytes, std::memory_order_relaxed);
+}
+}  // namespace pattix

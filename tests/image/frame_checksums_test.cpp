@@ -317,10 +317,14 @@ std::vector<Case> readTable(std::vector<std::string>& comments) {
 
 class FrameChecksums : public ::testing::Test {
 protected:
-    void SetUp() override { setSplitThresholdForTesting(0); }  // workers draw even small frames
+    void SetUp() override {
+        setSplitThresholdForTesting(0);   // workers draw even small frames
+        setRepeatThresholdForTesting(0);  // and repeat even short runs of alike rows
+    }
     void TearDown() override {
         setProcessorCountForTesting(0);
         setSplitThresholdForTesting(kSplitWorthBytes);
+        setRepeatThresholdForTesting(kRepeatWorthBytes);
     }
 
     template <class Pixel>
@@ -372,6 +376,25 @@ TEST_F(FrameChecksums, TwoHostThreadsDrawingAtOnceEachGetTheirFrames) {
     std::thread first(host), second(host);
     first.join();
     second.join();
+}
+
+// An unknown pattern leaves the frame's pixels as they were, also where alike rows are repeated:
+// rows it does not paint are never copied over one another. Every row differs here, unlike the
+// table's uniform sentinel.
+TEST_F(FrameChecksums, UnknownBarPatternLeavesEveryRowAsItWas) {
+    constexpr int kWidth = 16, kHeight = 8;
+    std::vector<Rgba8> memory;
+    for (int i = 0; i < kWidth * kHeight; ++i)
+        memory.emplace_back(static_cast<unsigned char>(i), 1, 2, 3);
+    const std::vector<Rgba8> before = memory;
+    KtTexture<Rgba8, WorkColour> texture;
+    texture.setSize(kWidth, kHeight);
+    texture.data = memory.data();
+    texture.rowBytes = kWidth * static_cast<std::int32_t>(sizeof(Rgba8));
+    KtColBarGenerator8 bars;
+    bars.pattern = 5;
+    bars.process(&texture);
+    EXPECT_EQ(sumOf(memory), sumOf(before));
 }
 
 }  // namespace

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <map>
 #include <mutex>
 #include <set>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "plugin/image/imager.hpp"
@@ -143,6 +146,81 @@ TEST_F(Framework, BandsOfPicturesNearTwoToThe31RowsStayInRange) {
         }
     }
     EXPECT_EQ((KtRowBand{0, INT_MAX, 2}).rowCount(), 1073741824);
+}
+
+// Drives a choice on a machine where one run costs `alone` or `split` seconds per byte: the ways
+// taken, 'a' or 's' per run, and how many runs of each way were timed.
+struct Driven {
+    std::string ways;
+    int timed[2] = {0, 0};
+};
+Driven drive(KtSplitChoice& choice, double alone, double split, std::size_t runs) {
+    Driven driven;
+    for (std::size_t i = 0; i < runs; ++i) {
+        const KtSplitChoice::Run run = choice.next();
+        driven.ways += run.split ? 's' : 'a';
+        if (!run.timed) continue;
+        ++driven.timed[run.split];
+        choice.record(run.split, run.split ? split : alone);
+    }
+    return driven;
+}
+
+std::string repeated(char way, std::size_t runs) { return std::string(runs, way); }
+
+TEST_F(Framework, SplitChoiceTimesBothWaysTakesTheFasterAndFollowsTheLoad) {
+    constexpr std::size_t kTrial = kSplitTrialRuns, kRetry = kSplitRetryRuns;
+    constexpr int kTimedPerTrial = static_cast<int>(kSplitTrialRuns - kSplitSettleRuns);
+    KtSplitChoice choice;
+
+    // Idle: splitting halves the time. A trial of each way, then the faster, with a trial of the
+    // slower way every kSplitRetryRuns runs.
+    Driven idle = drive(choice, 2.0, 1.0, 2 * kTrial + (kRetry - 1) + kTrial + 1);
+    EXPECT_EQ(idle.ways, repeated('a', kTrial) + repeated('s', kTrial) + repeated('s', kRetry - 1) +
+                             repeated('a', kTrial) + "s");
+    EXPECT_EQ(idle.timed[0], 2 * kTimedPerTrial) << "only settled runs are timed";
+
+    // Loaded: now one thread is faster. The split runs show it slower at once, and the next
+    // trial of one thread, whose cost the runs before had left at 2, finds it faster.
+    Driven loaded = drive(choice, 1.0, 1.5, (kRetry - 2) + kTrial + 10);
+    EXPECT_EQ(loaded.ways, repeated('s', kRetry - 2) + repeated('a', kTrial) + repeated('a', 10));
+
+    // A split run stalled 100 times over does not turn the choice while one thread stays faster
+    // by less than the stall: one run counts for at most twice the average.
+    KtSplitChoice steady;
+    drive(steady, 2.0, 1.0, 2 * kTrial);
+    steady.next();
+    steady.record(true, 100.0);
+    EXPECT_EQ(drive(steady, 2.0, 1.0, 10).ways, repeated('s', 10));
+}
+
+// Each band of a run takes 1 ms wherever it runs: split, a run takes half as long, and the runner
+// finds that out and splits; work of a size it has not timed yet starts on one thread.
+void sleepingBandJob(void* splitRuns, void* caller, void*, void*, void*, void*) {
+    if (gettid() != *static_cast<pid_t*>(caller))
+        static_cast<std::atomic<int>*>(splitRuns)->fetch_add(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+TEST_F(Framework, RunnerSplitsWorkOfAMeasuredSizeWhenSplittingIsFaster) {
+    setProcessorCountForTesting(2);
+    constexpr std::size_t kWork = std::size_t{3} << 20;  // no other test runs work of this size
+    std::atomic<int> splitRuns{0};
+    pid_t caller = gettid();
+    for (std::size_t run = 0; run < kSplitTrialRuns; ++run)
+        runParallel(kWork, &sleepingBandJob, 2, &splitRuns, &caller);
+    EXPECT_EQ(splitRuns.load(), 0) << "a first trial on one thread";
+    for (std::size_t run = 0; run < kSplitTrialRuns; ++run)
+        runParallel(kWork, &sleepingBandJob, 2, &splitRuns, &caller);
+    splitRuns = 0;
+    constexpr int kAfter = 40;
+    for (int run = 0; run < kAfter; ++run) runParallel(kWork, &sleepingBandJob, 2, &splitRuns, &caller);
+    EXPECT_GE(splitRuns.load(), kAfter * 3 / 4) << "splitting was found faster";
+    // Below the measured sizes work is never split.
+    splitRuns = 0;
+    for (int run = 0; run < kAfter; ++run)
+        runParallel(kSplitMeasuredBytes - 1, &sleepingBandJob, 2, &splitRuns, &caller);
+    EXPECT_EQ(splitRuns.load(), 0);
 }
 
 // ---- textures ------------------------------------------------------------------------------
