@@ -8,9 +8,9 @@
 #include <algorithm>
 #include <concepts>
 #include <cstddef>
-#include <cstdlib>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 #include "plugin/image/imager.hpp"
 #include "plugin/image/parallel_runner.hpp"

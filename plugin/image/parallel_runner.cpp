@@ -220,8 +220,7 @@ std::array<KtSplitChoice, kMeasuredPowers> g_choices;
 
 KtSplitChoice& choiceFor(std::size_t workBytes) noexcept {
     int power = kFirstMeasuredPower;
-    while (power + 1 < kFirstMeasuredPower + kMeasuredPowers &&
-           (workBytes >> (power + 1)) != 0)
+    while (power + 1 < kFirstMeasuredPower + kMeasuredPowers && (workBytes >> (power + 1)) != 0)
         ++power;
     return g_choices[static_cast<std::size_t>(power - kFirstMeasuredPower)];
 }

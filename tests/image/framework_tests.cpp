@@ -166,7 +166,9 @@ Driven drive(KtSplitChoice& choice, double alone, double split, std::size_t runs
     return driven;
 }
 
-std::string repeated(char way, std::size_t runs) { return std::string(runs, way); }
+std::string repeated(char way, std::size_t runs) {
+    return std::string(runs, way);
+}
 
 TEST_F(Framework, SplitChoiceTimesBothWaysTakesTheFasterAndFollowsTheLoad) {
     constexpr std::size_t kTrial = kSplitTrialRuns, kRetry = kSplitRetryRuns;
@@ -194,33 +196,54 @@ TEST_F(Framework, SplitChoiceTimesBothWaysTakesTheFasterAndFollowsTheLoad) {
     EXPECT_EQ(drive(steady, 2.0, 1.0, 10).ways, repeated('s', 10));
 }
 
-// Each band of a run takes 1 ms wherever it runs: split, a run takes half as long, and the runner
-// finds that out and splits; work of a size it has not timed yet starts on one thread.
-void sleepingBandJob(void* splitRuns, void* caller, void*, void*, void*, void*) {
-    if (gettid() != *static_cast<pid_t*>(caller))
-        static_cast<std::atomic<int>*>(splitRuns)->fetch_add(1);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+// A job whose bands take `callerMs` on the calling thread and `workerMs` on a worker, counting
+// the runs in which a worker drew.
+struct TimedBands {
+    int callerMs;
+    int workerMs;
+    pid_t caller = gettid();
+    std::atomic<int> splitRuns{0};
+};
+
+void timedBandJob(void* bands, void*, void*, void*, void*, void*) {
+    auto& job = *static_cast<TimedBands*>(bands);
+    const bool onWorker = gettid() != job.caller;
+    if (onWorker && threadIndex() != 0) ++job.splitRuns;
+    std::this_thread::sleep_for(std::chrono::milliseconds(onWorker ? job.workerMs : job.callerMs));
 }
 
-TEST_F(Framework, RunnerSplitsWorkOfAMeasuredSizeWhenSplittingIsFaster) {
+// The runner times work of a measured size both ways and goes the faster: split where each band
+// takes as long wherever it runs, alone where a worker is slow (as one that shares its processor
+// with other work). Each case is a size no other test runs, so each starts its own choice.
+TEST_F(Framework, RunnerTimesBothWaysOfMeasuredWorkAndTakesTheFaster) {
     setProcessorCountForTesting(2);
-    constexpr std::size_t kWork = std::size_t{3} << 20;  // no other test runs work of this size
-    std::atomic<int> splitRuns{0};
-    pid_t caller = gettid();
-    for (std::size_t run = 0; run < kSplitTrialRuns; ++run)
-        runParallel(kWork, &sleepingBandJob, 2, &splitRuns, &caller);
-    EXPECT_EQ(splitRuns.load(), 0) << "a first trial on one thread";
-    for (std::size_t run = 0; run < kSplitTrialRuns; ++run)
-        runParallel(kWork, &sleepingBandJob, 2, &splitRuns, &caller);
-    splitRuns = 0;
-    constexpr int kAfter = 40;
-    for (int run = 0; run < kAfter; ++run) runParallel(kWork, &sleepingBandJob, 2, &splitRuns, &caller);
-    EXPECT_GE(splitRuns.load(), kAfter * 3 / 4) << "splitting was found faster";
+    struct Case {
+        std::size_t workBytes;
+        int callerMs, workerMs;
+        bool splits;
+    };
+    for (const Case c :
+         {Case{std::size_t{3} << 20, 1, 1, true}, Case{std::size_t{5} << 20, 1, 5, false}}) {
+        TimedBands job{c.callerMs, c.workerMs};
+        for (std::size_t run = 0; run < kSplitTrialRuns; ++run)
+            runParallel(c.workBytes, &timedBandJob, 1, &job);
+        EXPECT_EQ(job.splitRuns.load(), 0) << c.workBytes << ": a first trial on one thread";
+        for (std::size_t run = 0; run < kSplitTrialRuns; ++run)
+            runParallel(c.workBytes, &timedBandJob, 1, &job);
+        job.splitRuns = 0;
+        constexpr int kAfter = 40;
+        for (int run = 0; run < kAfter; ++run) runParallel(c.workBytes, &timedBandJob, 1, &job);
+        if (c.splits) {
+            EXPECT_GE(job.splitRuns.load(), kAfter * 3 / 4) << c.workBytes;
+        } else {
+            EXPECT_LE(job.splitRuns.load(), kAfter / 4) << c.workBytes;
+        }
+    }
     // Below the measured sizes work is never split.
-    splitRuns = 0;
-    for (int run = 0; run < kAfter; ++run)
-        runParallel(kSplitMeasuredBytes - 1, &sleepingBandJob, 2, &splitRuns, &caller);
-    EXPECT_EQ(splitRuns.load(), 0);
+    TimedBands small{1, 1};
+    for (int run = 0; run < 20; ++run)
+        runParallel(kSplitMeasuredBytes - 1, &timedBandJob, 1, &small);
+    EXPECT_EQ(small.splitRuns.load(), 0);
 }
 
 // ---- textures ------------------------------------------------------------------------------
