@@ -18,8 +18,7 @@ constexpr std::size_t kChunkBytes = 256 * 1024;
 
 // Helpers pay only where a second processor adds memory bandwidth. On the 2-core build machine
 // pattix's 16-bit streams ran as fast without a helper as with one, at 1080 and at UHD, idle or
-// loaded; as the module does for drawing, a frame below 16 MiB (1080 at 16 bits) is converted by
-// the writing thread alone.
+// loaded; a frame below 16 MiB (1080 at 16 bits) is converted by the writing thread alone.
 constexpr std::size_t kChunksWorthSharing = 64;
 constexpr unsigned kMostHelpers = 7;
 
