@@ -1,6 +1,7 @@
 #include "apps/pattix/png_frame_writer.hpp"
 
 #include <png.h>
+#include <zlib.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -42,6 +43,29 @@ int rowFilter(const std::byte* row, const std::byte* previous, std::size_t bytes
                                                                          : PNG_FILTER_PAETH;
 }
 
+// Whether the picture's rows are made of runs of equal pixels, judged from the rows that differ
+// from the row above (the rows Paeth filters), at most kSampledRows of them, top row first: at
+// least 95% of their pixels equal the pixel to their left. Bars and vertical ramps are; a
+// horizontal ramp, whose level changes every few pixels, is not.
+bool rowsAreRuns(const sdk::host::HostImage& image) {
+    constexpr int kSampledRows = 16;
+    const std::size_t pixelBytes = image.format() == MFIF_RGBA_S2_14 ? 8 : 4;
+    const std::size_t rowBytes = image.rowBytes();
+    const int height = image.height();
+    std::size_t pixels = 0, repeated = 0;
+    const std::byte* previous = nullptr;
+    for (int row = 0, sampled = 0; row < height && sampled < kSampledRows; ++row) {
+        const std::byte* source = image.row(height - 1 - row);
+        if (previous == nullptr || std::memcmp(source, previous, rowBytes) != 0) {
+            ++sampled;
+            for (std::size_t at = pixelBytes; at < rowBytes; at += pixelBytes, ++pixels)
+                repeated += std::memcmp(source + at, source + at - pixelBytes, pixelBytes) == 0;
+        }
+        previous = source;
+    }
+    return pixels > 0 && repeated * 20 >= pixels * 19;
+}
+
 // libpng reports errors by longjmp out of this frame, so nothing here may need destroying.
 Outcome writeImage(png_structp png, png_infop info, std::FILE* file,
                    const sdk::host::HostImage& image, std::uint16_t* convertedRow) {
@@ -53,6 +77,12 @@ Outcome writeImage(png_structp png, png_infop info, std::FILE* file,
     png_init_io(png, file);
     png_set_IHDR(png, info, width, height, fixedPoint ? 16 : 8, PNG_COLOR_TYPE_RGB_ALPHA,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // zlib's run-length strategy looks for nothing but runs of one byte, which is nearly all that
+    // Up and Paeth leave of rows made of runs of pixels. Measured by bench/png_bench on bars and
+    // vertical ramps: 1.5 to 1.8 times as fast as zlib's default strategy, files 3-12% smaller
+    // than libpng's defaults make. Horizontal ramps keep the default: it made them up to twice as
+    // large.
+    if (rowsAreRuns(image)) png_set_compression_strategy(png, Z_RLE);
     png_write_info(png, info);
     const std::byte* previous = nullptr;
     for (png_uint_32 row = 0; row < height; ++row) {
