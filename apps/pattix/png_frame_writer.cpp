@@ -1,8 +1,8 @@
 #include "apps/pattix/png_frame_writer.hpp"
 
 #include <png.h>
-#include <zlib.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <csetjmp>
