@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -43,18 +44,20 @@ int rowFilter(const std::byte* row, const std::byte* previous, std::size_t bytes
                                                                          : PNG_FILTER_PAETH;
 }
 
-// Whether the picture's rows are made of runs of equal pixels, judged from the rows that differ
-// from the row above (the rows Paeth filters), at most kSampledRows of them, top row first: at
-// least 95% of their pixels equal the pixel to their left. Bars and vertical ramps are; a
-// horizontal ramp, whose level changes every few pixels, is not.
+// Whether the picture's rows are made of runs of equal pixels, judged from the rows among its
+// top kExaminedRows that differ from the row above (the rows Paeth filters), at most kSampledRows
+// of them: at least 95% of their pixels equal the pixel to their left. Bars and vertical ramps
+// are; a horizontal ramp, whose level changes every few pixels, is not.
 bool rowsAreRuns(const sdk::host::HostImage& image) {
+    constexpr int kExaminedRows = 64;
     constexpr int kSampledRows = 16;
     const std::size_t pixelBytes = image.format() == MFIF_RGBA_S2_14 ? 8 : 4;
     const std::size_t rowBytes = image.rowBytes();
     const int height = image.height();
     std::size_t pixels = 0, repeated = 0;
     const std::byte* previous = nullptr;
-    for (int row = 0, sampled = 0; row < height && sampled < kSampledRows; ++row) {
+    for (int row = 0, sampled = 0; row < std::min(height, kExaminedRows) && sampled < kSampledRows;
+         ++row) {
         const std::byte* source = image.row(height - 1 - row);
         if (previous == nullptr || std::memcmp(source, previous, rowBytes) != 0) {
             ++sampled;
