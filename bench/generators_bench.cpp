@@ -121,19 +121,16 @@ double median(std::vector<double>& values) {
 constexpr int kSettleFrames = 3;
 constexpr int kTimedFrames = 8;
 
-void timeFrames(std::vector<double>& seconds, const std::function<void()>& fill) {
+// Appends the timed frames' seconds; returns their sum.
+double timeFrames(std::vector<double>& seconds, const std::function<void()>& fill) {
     for (int frame = 0; frame < kSettleFrames; ++frame) fill();
+    double sum = 0.0;
     for (int frame = 0; frame < kTimedFrames; ++frame) {
         const auto start = Clock::now();
         fill();
         seconds.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+        sum += seconds.back();
     }
-}
-
-// The time of the last `count` frames, for the benchmark's own per-frame mean.
-double sumOfLast(const std::vector<double>& seconds, int count) {
-    double sum = 0.0;
-    for (auto it = seconds.end() - count; it != seconds.end(); ++it) sum += *it;
     return sum;
 }
 
@@ -153,8 +150,7 @@ void runGenerator(benchmark::State& state, std::int32_t width, std::int32_t heig
     const std::size_t bytes = frame.bytes;
     std::vector<double> generatorSeconds, memsetSeconds, ceilingSeconds;
     for (auto _ : state) {
-        timeFrames(generatorSeconds, renderOnce);
-        state.SetIterationTime(sumOfLast(generatorSeconds, kTimedFrames) / kTimedFrames);
+        state.SetIterationTime(timeFrames(generatorSeconds, renderOnce) / kTimedFrames);
         timeFrames(memsetSeconds, [=] { memsetAlone(memory, bytes); });
         timeFrames(ceilingSeconds, [=] { memsetSplit(memory, bytes); });
     }
@@ -173,8 +169,8 @@ void runCrossover(benchmark::State& state) {
     void* const memory = frame.memory();
     std::vector<double> aloneSeconds, splitSeconds;
     for (auto _ : state) {
-        timeFrames(splitSeconds, [=] { memsetSplit(memory, bytes); });
-        state.SetIterationTime(sumOfLast(splitSeconds, kTimedFrames) / kTimedFrames);
+        state.SetIterationTime(timeFrames(splitSeconds, [=] { memsetSplit(memory, bytes); }) /
+                               kTimedFrames);
         timeFrames(aloneSeconds, [=] { memsetAlone(memory, bytes); });
     }
     state.counters["alone_us"] = benchmark::Counter(median(aloneSeconds) * 1e6);

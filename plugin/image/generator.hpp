@@ -118,11 +118,11 @@ protected:
         const KtRunWriter writer(windowPixels() * sizeof(Pixel));
 
         // Rows one after another in memory with nothing between them: a run of alike rows can
-        // then be written as its first row repeated in one copy.
+        // then be written as its first row repeated in one copy, where the writer repeats rows.
         const std::size_t rowBytes = static_cast<std::size_t>(spanWidth) * sizeof(Pixel);
         const KtRowWalk walk(band, texture.rowBytes);
-        const bool rowsAdjoin =
-            (walk.step == 1 || walk.step == -1) &&
+        const bool rowsRepeat =
+            writer.repeatsRows() && (walk.step == 1 || walk.step == -1) &&
             rowBytes == static_cast<std::size_t>(std::abs(std::int64_t{texture.rowBytes}));
         auto frameRow = [&frame](std::int32_t y) {
             const std::int32_t r = y - frame.originY;
@@ -152,7 +152,7 @@ protected:
                 }
                 runRow = row;
                 runLook = look;
-                if (rowsAdjoin) {
+                if (rowsRepeat) {
                     for (std::int32_t next = y + walk.step; visited + alike + 1 < walk.count;
                          next += walk.step, ++alike) {
                         const std::int32_t nextR = frameRow(next);

@@ -78,12 +78,14 @@ public:
                         static_cast<std::size_t>(count) * sizeof(Pixel));
     }
 
-    // Whether `count` rows of `rowBytes` bytes are worth one repeatRow. Not in frames that are
-    // streamed: at 3840x2160 rows copied with streaming stores, one by one, kept the generators at
-    // about the speed of memset split over all processors, and the string copy fell to 0.74-0.92
-    // of it.
-    bool repeats(std::size_t rowBytes, std::int32_t count) const noexcept {
-        return !m_bStreaming && count > 0 &&
+    // Whether this writer repeats rows at all. Not in frames that are streamed: at 3840x2160 rows
+    // copied with streaming stores, one by one, kept the generators at about the speed of memset
+    // split over all processors, and the string copy fell to 0.74-0.92 of it.
+    bool repeatsRows() const noexcept { return !m_bStreaming; }
+
+    // Whether `count` rows of `rowBytes` bytes are worth one repeatRow.
+    static bool repeats(std::size_t rowBytes, std::int32_t count) noexcept {
+        return count > 0 &&
                rowBytes * static_cast<std::size_t>(count) >= detail::repeatWorthBytes();
     }
 
