@@ -107,6 +107,13 @@ ViewerWindow::ViewerWindow(const ViewOptions& options, const host::ModuleSession
                 static_cast<ViewerWindow*>(glfwGetWindowUserPointer(window))
                     ->m_KeyPresses.push_back({key, mods});
         });
+        // A button pressed and released between two frames takes ImGui two frames to make a
+        // click (down, then up). Events taken while frames were still due would otherwise be
+        // left half done when the loop goes back to sleep, and the click lost.
+        glfwSetMouseButtonCallback(m_Window, [](GLFWwindow* window, int, int, int) {
+            auto* self = static_cast<ViewerWindow*>(glfwGetWindowUserPointer(window));
+            self->m_FramesToDraw = std::max(self->m_FramesToDraw, 3);
+        });
         ImGui_ImplGlfw_InitForOpenGL(m_Window, true);
         ImGui_ImplOpenGL2_Init();
 

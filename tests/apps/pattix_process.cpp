@@ -105,7 +105,8 @@ bool FolderWatch::waitForWrite(const std::string& prefix, pid_t pid) {
     bool written = false;
     while (!written) {
         pollfd waits[] = {{m_Fd, POLLIN, 0}, {process, POLLIN, 0}};
-        if (::poll(waits, 2, -1) < 0 && errno != EINTR) break;
+        const int ready = ::poll(waits, 2, 60'000);
+        if (ready == 0 || (ready < 0 && errno != EINTR)) break;
         if (waits[0].revents & POLLIN) {
             const ssize_t length = ::read(m_Fd, buffer, sizeof buffer);
             for (ssize_t at = 0; at < length;) {

@@ -65,7 +65,7 @@ public:
     ~FolderWatch();
 
     // Waits until a file whose name begins with `prefix` is written to; false when `pid`
-    // ends first.
+    // ends first, or after a minute (an input event lost would otherwise hang the suite).
     bool waitForWrite(const std::string& prefix, pid_t pid);
 
 private:

@@ -74,7 +74,7 @@ TEST(PattixView, PagesPickResetUndoAndRedo) {
         EXPECT_TRUE(shows(view.screenshot(), picture, step.looks)) << step.shown;
     }
     view.close();
-    EXPECT_EQ(view.finish(), 0);
+    EXPECT_EQ(view.finish(), 0) << view.errors();
     EXPECT_EQ(view.lines().back(), "closed: overlay removed, module unloaded");
     EXPECT_EQ(view.errors(), "");
 }
@@ -97,7 +97,7 @@ TEST(PattixView, HelpPageTogglesItsCheckBoxAndOpensTheManual) {
     EXPECT_EQ(readFile(desktop.opener().string() + ".log"),
               manual.string() + "\n" + manual.string() + "\n");
     view.close();
-    EXPECT_EQ(view.finish(), 0);
+    EXPECT_EQ(view.finish(), 0) << view.errors();
     EXPECT_EQ(view.errors(), "");
 }
 
@@ -127,7 +127,7 @@ TEST(PattixView, WheelZoomsAboutThePointerKeysFitAndShowPixels) {
     EXPECT_EQ(panned.x, zoomed.x + 40);
     EXPECT_EQ(panned.y, zoomed.y + 25);
     view.close();
-    EXPECT_EQ(view.finish(), 0);
+    EXPECT_EQ(view.finish(), 0) << view.errors();
 }
 
 // --screenshot: the window once it shows the picture; a 16-bit picture, whose host rows are
@@ -139,7 +139,7 @@ TEST(PattixView, ScreenshotSavesTheWindowShowingTheUprightPicture) {
     arguments.insert(arguments.end(), {"-p", "smpte", "--depth", "16", "--screenshot", file});
     ViewProcess view(arguments);
     const Rect picture = view.widget("picture");
-    EXPECT_EQ(view.finish(), 0);
+    EXPECT_EQ(view.finish(), 0) << view.errors();
     const Picture png = readPng(file);
     ASSERT_EQ(png.width, 1000);
     ASSERT_EQ(png.height, 560);
