@@ -74,7 +74,7 @@ TEST(PattixView, PagesPickResetUndoAndRedo) {
         EXPECT_TRUE(shows(view.screenshot(), picture, step.looks)) << step.shown;
     }
     view.close();
-    EXPECT_EQ(view.finish(), 0) << view.errors();
+    EXPECT_EQ(view.finish(), 0);
     EXPECT_EQ(view.lines().back(), "closed: overlay removed, module unloaded");
     EXPECT_EQ(view.errors(), "");
 }
@@ -97,7 +97,7 @@ TEST(PattixView, HelpPageTogglesItsCheckBoxAndOpensTheManual) {
     EXPECT_EQ(readFile(desktop.opener().string() + ".log"),
               manual.string() + "\n" + manual.string() + "\n");
     view.close();
-    EXPECT_EQ(view.finish(), 0) << view.errors();
+    EXPECT_EQ(view.finish(), 0);
     EXPECT_EQ(view.errors(), "");
 }
 
