@@ -315,6 +315,7 @@ KtSplitChoice::Run KtSplitChoice::next() noexcept {
     } else {
         split = m_Cost[1] < m_Cost[0];
     }
+    if (split != m_LastSplit) closeWindow(m_LastSplit);  // a trial cut short still tells
     m_Streak = split == m_LastSplit ? m_Streak + 1 : 1;
     m_LastSplit = split;
     return {split, m_Streak > kSplitSettleRuns};
@@ -322,8 +323,20 @@ KtSplitChoice::Run KtSplitChoice::next() noexcept {
 
 void KtSplitChoice::record(bool split, double secondsPerByte) noexcept {
     if (!(secondsPerByte > 0.0)) return;
-    double& cost = m_Cost[split ? 1 : 0];
-    cost = cost == 0.0 ? secondsPerByte : 0.75 * cost + 0.25 * std::min(secondsPerByte, 2 * cost);
+    const int way = split ? 1 : 0;
+    m_WindowSum[way] += secondsPerByte;
+    m_WindowSlowest[way] = std::max(m_WindowSlowest[way], secondsPerByte);
+    if (++m_WindowRuns[way] >= kSplitWindowRuns) closeWindow(split);
+}
+
+void KtSplitChoice::closeWindow(bool split) noexcept {
+    const int way = split ? 1 : 0;
+    if (m_WindowRuns[way] >= 2) {
+        m_Cost[way] = (m_WindowSum[way] - m_WindowSlowest[way]) / (m_WindowRuns[way] - 1);
+    }
+    m_WindowSum[way] = 0.0;
+    m_WindowSlowest[way] = 0.0;
+    m_WindowRuns[way] = 0;
 }
 
 int threadIndex() noexcept {

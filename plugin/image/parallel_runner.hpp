@@ -42,13 +42,17 @@ void runParallel(std::size_t workBytes, ParallelJob job, int argumentCount,
 // kSplitSettleRuns of the same way are timed: a change of way moves the frame's lines from one
 // processor's cache to the other's, and on the build machines' virtual processors a worker
 // started drawing its band in time only after 15 to 70 split runs in a row, before which a split
-// run took as long as one thread or longer. The cost of a way is its seconds per byte, a running
-// average in which one run counts for at most twice the average (a run that lost its processor
-// says little about the next). Not thread-safe: the runner keeps one per size under its run
-// mutex.
+// run took as long as one thread or longer. The cost of a way is its mean seconds per byte over
+// its last kSplitWindowRuns timed runs (those of a trial), leaving out the slowest one. Every
+// other run counts in full: on a loaded machine a worker loses its processor in run after run,
+// and each loss is time the host waits (an average in which one run counted for at most twice
+// the average had the runner split 30-60% of the frames there, about 10% slower than one
+// thread). The slowest is left out because one stall on an idle machine says little about the
+// next. Not thread-safe: the runner keeps one per size under its run mutex.
 inline constexpr unsigned kSplitRetryRuns = 1024;
 inline constexpr unsigned kSplitTrialRuns = 96;
 inline constexpr unsigned kSplitSettleRuns = 64;
+inline constexpr unsigned kSplitWindowRuns = kSplitTrialRuns - kSplitSettleRuns;
 
 class KtSplitChoice {
 public:
@@ -60,7 +64,13 @@ public:
     void record(bool split, double secondsPerByte) noexcept;
 
 private:
+    // Sets the cost of a way from its window's runs (two at least) and empties the window.
+    void closeWindow(bool split) noexcept;
+
     double m_Cost[2] = {0.0, 0.0};  // one thread, split; 0 until measured
+    double m_WindowSum[2] = {0.0, 0.0};
+    double m_WindowSlowest[2] = {0.0, 0.0};
+    unsigned m_WindowRuns[2] = {0, 0};
     unsigned m_SinceTrial = 0;
     unsigned m_TrialLeft = 0;
     unsigned m_Streak = 0;  // runs of the last way in a row

@@ -148,20 +148,23 @@ TEST_F(Framework, BandsOfPicturesNearTwoToThe31RowsStayInRange) {
     EXPECT_EQ((KtRowBand{0, INT_MAX, 2}).rowCount(), 1073741824);
 }
 
-// Drives a choice on a machine where one run costs `alone` or `split` seconds per byte: the ways
-// taken, 'a' or 's' per run, and how many runs of each way were timed.
+// Drives a choice on a machine where one run costs `alone` or `split` seconds per byte, and every
+// `stallEvery`th timed split run (0: none) ten times as much: the ways taken, 'a' or 's' per run,
+// and how many runs of each way were timed.
 struct Driven {
     std::string ways;
     int timed[2] = {0, 0};
 };
-Driven drive(KtSplitChoice& choice, double alone, double split, std::size_t runs) {
+Driven drive(KtSplitChoice& choice, double alone, double split, std::size_t runs,
+             int stallEvery = 0) {
     Driven driven;
     for (std::size_t i = 0; i < runs; ++i) {
         const KtSplitChoice::Run run = choice.next();
         driven.ways += run.split ? 's' : 'a';
         if (!run.timed) continue;
-        ++driven.timed[run.split];
-        choice.record(run.split, run.split ? split : alone);
+        const int timed = ++driven.timed[run.split];
+        const bool stalled = run.split && stallEvery > 0 && timed % stallEvery == 0;
+        choice.record(run.split, run.split ? split * (stalled ? 10.0 : 1.0) : alone);
     }
     return driven;
 }
@@ -187,13 +190,20 @@ TEST_F(Framework, SplitChoiceTimesBothWaysTakesTheFasterAndFollowsTheLoad) {
     Driven loaded = drive(choice, 1.0, 1.5, (kRetry - 2) + kTrial + 10);
     EXPECT_EQ(loaded.ways, repeated('s', kRetry - 2) + repeated('a', kTrial) + repeated('a', 10));
 
-    // A split run stalled 100 times over does not turn the choice while one thread stays faster
-    // by less than the stall: one run counts for at most twice the average.
+    // A split run stalled 100 times over does not turn the choice: a window's slowest run is
+    // left out.
     KtSplitChoice steady;
     drive(steady, 2.0, 1.0, 2 * kTrial);
+    drive(steady, 2.0, 1.0, kSplitWindowRuns - 1);
     steady.next();
     steady.record(true, 100.0);
-    EXPECT_EQ(drive(steady, 2.0, 1.0, 10).ways, repeated('s', 10));
+    EXPECT_EQ(drive(steady, 2.0, 1.0, kRetry / 2).ways, repeated('s', kRetry / 2));
+
+    // Loaded, where a worker loses its processor in one split run of four: splitting is faster
+    // run by run but slower in all, and the stalls count in full.
+    KtSplitChoice stalling;
+    EXPECT_EQ(drive(stalling, 2.0, 1.0, 2 * kTrial + 10, 4).ways,
+              repeated('a', kTrial) + repeated('s', kTrial) + repeated('a', 10));
 }
 
 // A job whose bands take `callerMs` on the calling thread and `workerMs` on a worker, counting
