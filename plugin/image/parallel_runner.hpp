@@ -46,9 +46,9 @@ void runParallel(std::size_t workBytes, ParallelJob job, int argumentCount,
 // its last kSplitWindowRuns timed runs (those of a trial), leaving out the slowest one. Every
 // other run counts in full: on a loaded machine a worker loses its processor in run after run,
 // and each loss is time the host waits (an average in which one run counted for at most twice
-// the average had the runner split 30-60% of the frames there, about 10% slower than one
-// thread). The slowest is left out because one stall on an idle machine says little about the
-// next. Not thread-safe: the runner keeps one per size under its run mutex.
+// the average had the runner split a quarter to over half of the frames there). The slowest is
+// left out because one stall on an idle machine says little about the next. Not thread-safe: the
+// runner keeps one per size under its run mutex.
 inline constexpr unsigned kSplitRetryRuns = 1024;
 inline constexpr unsigned kSplitTrialRuns = 96;
 inline constexpr unsigned kSplitSettleRuns = 64;
