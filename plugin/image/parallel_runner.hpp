@@ -43,8 +43,8 @@ void runParallel(std::size_t workBytes, ParallelJob job, int argumentCount,
 // processor's cache to the other's, and on the build machines' virtual processors a worker
 // started drawing its band in time only after 15 to 70 split runs in a row, before which a split
 // run took as long as one thread or longer. The cost of a way is its mean seconds per byte over
-// its last kSplitWindowRuns timed runs (those of a trial), leaving out the slowest one. Every
-// other run counts in full: on a loaded machine a worker loses its processor in run after run,
+// its last kSplitWindowRuns timed runs (those of a trial), leaving out the slowest one. All the
+// others count in full: on a loaded machine a worker loses its processor in run after run,
 // and each loss is time the host waits (an average in which one run counted for at most twice
 // the average had the runner split a quarter to over half of the frames there). The slowest is
 // left out because one stall on an idle machine says little about the next. Not thread-safe: the
