@@ -51,7 +51,8 @@ int rowFilter(const std::byte* row, const std::byte* previous, std::size_t bytes
 bool rowsAreRuns(const sdk::host::HostImage& image) {
     constexpr int kExaminedRows = 64;
     constexpr int kSampledRows = 16;
-    const std::size_t pixelBytes = image.format() == MFIF_RGBA_S2_14 ? 8 : 4;
+    const std::size_t pixelBytes = sdk::host::HostImage::bytesPerPixel(image.format());
+    if (pixelBytes == 0) return false;
     const std::size_t rowBytes = image.rowBytes();
     const int height = image.height();
     std::size_t pixels = 0, repeated = 0;
