@@ -1,0 +1,20 @@
+# pattix_link_sanitizer_options(): links cmake/sanitizer_options.cpp into every executable
+# defined so far, in this directory and below; called once every target exists.
+function(pattix_link_sanitizer_options_in directory)
+  get_property(targets DIRECTORY ${directory} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(target IN LISTS targets)
+    get_target_property(type ${target} TYPE)
+    if(type STREQUAL "EXECUTABLE")
+      target_link_libraries(${target} PRIVATE pattix_sanitizer_options)
+    endif()
+  endforeach()
+  get_property(subdirectories DIRECTORY ${directory} PROPERTY SUBDIRECTORIES)
+  foreach(subdirectory IN LISTS subdirectories)
+    pattix_link_sanitizer_options_in(${subdirectory})
+  endforeach()
+endfunction()
+
+function(pattix_link_sanitizer_options)
+  add_library(pattix_sanitizer_options OBJECT ${PATTIX_ROOT}/cmake/sanitizer_options.cpp)
+  pattix_link_sanitizer_options_in(${PATTIX_ROOT})
+endfunction()
