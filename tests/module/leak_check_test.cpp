@@ -30,7 +30,8 @@ TEST(LeakCheck, ChecksWhenAThreadLocalBlockStartsSixteenBytesIntoAPage) {
     ASSERT_EQ(reinterpret_cast<std::uintptr_t>(pointer) % 4096, 16u)
         << "the block no longer lands where it was misread; the test checks nothing";
 
-    EXPECT_EQ(__lsan_do_recoverable_leak_check(), 0) << "what the library's pointer holds was reported";
+    EXPECT_EQ(__lsan_do_recoverable_leak_check(), 0)
+        << "what the library's pointer holds was reported";
     for (void* block : blocks) std::free(block);
 }
 
